@@ -1,0 +1,29 @@
+// The clean-up batch file (report.bat): its header, the prompts, and one command line for each left-over
+// file or folder that still exists. Users run it with administrator rights, so a line is written only for a
+// path that names exactly the item the report lists, in a form cmd cannot read as anything else.
+#pragma once
+
+#include "conversion/run_state.h"
+
+#include <string_view>
+
+namespace resivex {
+
+inline constexpr std::size_t entry_path_capacity = 1022;
+
+// True when the path still names a file or folder on the machine.
+bool entry_exists(run_state& rs, const char* path);
+
+// True when the path is an absolute drive path ("X:\...") that names one item and only that one: no
+// wildcard, quote, redirection, control character or stream colon, no empty, "." or ".." component, and no
+// component ending in a dot or blank (Windows would drop those and name another item).
+bool batch_path_is_safe(std::string_view path);
+
+// The path of a folder or file entry: from `start` up to the first TAB or line end.
+std::string_view entry_path_of(std::string_view line, std::size_t start = 0);
+
+// Writes the command line for an entry path with mode_word as its verb, if the item still exists, preceded by
+// the header and the folder prompt when they are due. Returns 1 when a line was written, 0 otherwise.
+int write_batch_entry(run_state& rs, std::string_view path);
+
+}  // namespace resivex

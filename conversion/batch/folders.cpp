@@ -1,0 +1,92 @@
+// See folders.h.
+#include "conversion/batch/folders.h"
+
+#include "conversion/batch/batch_file.h"
+#include "conversion/convert.h"
+
+#include <new>
+
+namespace resivex {
+
+namespace {
+
+constexpr const char* rmdir_verb = "RMDIR /S %_nop%";
+
+// Puts the listing verb back however the section ends.
+class mode_word_guard {
+public:
+  explicit mode_word_guard(run_state& rs) : rs_(rs) { copy_text(saved_, view_of(rs.mode_word)); }
+  ~mode_word_guard() { copy_text(rs_.mode_word, view_of(saved_)); }
+  mode_word_guard(const mode_word_guard&) = delete;
+  mode_word_guard& operator=(const mode_word_guard&) = delete;
+
+private:
+  run_state& rs_;
+  char saved_[mode_word_capacity];
+};
+
+}  // namespace
+
+void allocate_folders_array(run_state& rs, int n) {
+  rs.folders_announced = n;
+}
+
+add_folder_result add_folder(run_state& rs, std::string_view path) {
+  if (rs.folders_stored > rs.folders_announced) {
+    show_message(rs, msg::too_many_folders, rs.folders_announced);
+    return add_folder_result::array_full;
+  }
+  if (rs.folders.contains_or_below(path)) return add_folder_result::inside_listed;
+  try {
+    rs.folders.insert(path);
+  } catch (const std::bad_alloc&) {
+    char size_text[24];
+    format_text(size_text, "%llu", static_cast<unsigned long long>(rs.folders.growth_bytes()));
+    show_message(rs, msg::folder_alloc_failed, size_text);
+    end_process(exit_code::folder_alloc_failed);
+  }
+  ++rs.folders_stored;
+  return add_folder_result::stored;
+}
+
+bool in_listed_folder(const run_state& rs, std::string_view path) {
+  return rs.folders_stored > 0 && rs.folders.contains_or_below(path);
+}
+
+bool program_files_rule(std::string_view line) {
+  if (!line.empty() && line.back() == '\n') line.remove_suffix(1);  // only a real line end is dropped
+  std::size_t start = 1;
+  for (std::size_t i = line.size(); i > 1; --i) {
+    if (line[i - 1] == '\\') {
+      start = i;
+      break;
+    }
+  }
+  return start <= line.size() && line.substr(start).find("Program Files") != std::string_view::npos;
+}
+
+void handle_folders_added(run_state& rs) {
+  const int announced = parse_count(rs);
+  allocate_folders_array(rs, announced);
+  if (read_report_line(rs) == 0) return;  // the row of dashes under the title
+  mode_word_guard guard(rs);
+  if (view_of(rs.mode_word).find("DEL") != std::string_view::npos) copy_text(rs.mode_word, rmdir_verb);
+
+  for (int handled = 0; handled < announced;) {
+    if (read_report_entry(rs, entry_kind::file_system) != entry_status::entry) return;
+    const std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
+    if (line.size() < 2 || line[1] != ':') continue;  // Regshot 1.9.1's attribute lines
+    ++handled;
+    if (rs.line_state.damaged()) continue;  // the text is not the folder's real path
+    std::size_t start = 0;
+    while (start < line.size() && line[start] == ' ') ++start;
+    if (start < line.size() && line[start] == '\t') ++start;
+    const std::string_view path = entry_path_of(line, start);
+    if (path.empty() || program_files_rule(line)) continue;
+    const add_folder_result stored = add_folder(rs, path);
+    if (stored == add_folder_result::array_full) return;
+    if (stored == add_folder_result::stored) write_batch_entry(rs, path);
+  }
+}
+
+}  // namespace resivex

@@ -1,0 +1,16 @@
+// The program's command line: argument 0 gives the program folder (where the help text and the exclusion list
+// are looked for), argument 1 names a report to convert at once, argument 2 the batch file's listing word.
+// Shared by the GUI and the console companion, so that both handle their arguments alike.
+#pragma once
+
+#include "conversion/run_state.h"
+
+namespace resivex {
+
+// Sets the process-wide members of the run state from the argument vector: the program folder, the help-file
+// and exclusion-list paths, the start-up report path (made absolute), mode_word and access_mask. Returns the
+// length of the start-up report path; 0 when there is none; -1 when argument 1 was refused as too long (its
+// message has been shown).
+int process_command_line(run_state& rs, int argc, const char* const* argv);
+
+}  // namespace resivex

@@ -1,0 +1,283 @@
+// The run driver: set-up, the section loop, the end phase.
+#include "conversion/convert.h"
+
+#include "conversion/batch/files.h"
+#include "conversion/batch/folders.h"
+#include "conversion/registry/removal_script.h"
+#include "conversion/registry/reset_script.h"
+
+#include <climits>
+#include <cstring>
+#include <new>
+
+namespace resivex {
+
+namespace {
+
+constexpr std::string_view title_keys_added = "Keys added:";
+constexpr std::string_view title_values_added = "Values added:";
+constexpr std::string_view title_values_modified = "Values modified:";
+constexpr std::string_view title_folders_added = "Folders added:";
+constexpr std::string_view title_files_added = "Files added:";
+constexpr std::string_view title_total_changes = "Total changes:";
+
+bool same_path_text(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
+    if (x != y) return false;
+  }
+  return true;
+}
+
+void choose_reg_header(run_state& rs) {
+  const os_version_info v = rs.sys->os_version();
+  copy_text(rs.reg_header, v.platform_id == win::ver_platform_win32_nt && v.major > 5
+                               ? "Windows Registry Editor Version 5.00\n\n"
+                               : "REGEDIT4\n\n");
+}
+
+void allocate_work_buffers(run_state& rs) {
+  rs.strip_buf = allocate_memory2(rs, work_buffer_size);
+  rs.value_data = allocate_memory2(rs, work_buffer_size);
+  rs.regkey_data2 = allocate_memory2(rs, work_buffer_size);
+  rs.regkey_data3 = allocate_memory2(rs, work_buffer_size);
+  rs.value_data_size = rs.regkey_data2_size = rs.regkey_data3_size = static_cast<int>(work_buffer_size);
+  for (char* b : {rs.value_data.get(), rs.regkey_data2.get(), rs.regkey_data3.get()}) {
+    std::memset(b, ' ', work_buffer_size - 1);
+    b[work_buffer_size - 1] = '\0';
+  }
+}
+
+void reset_run_counters(run_state& rs) {
+  rs.bat_lines = rs.reg_entries = rs.mods_entries = rs.error_entries = 0;
+  rs.folders_stored = rs.mods_sections = 0;
+  rs.reg_open = rs.mods_open = rs.errors_open = false;
+}
+
+// Set-up of a run up to the first line of the section loop. Returns false when the report is refused.
+bool start_run(run_state& rs, const char* report_path) {
+  choose_reg_header(rs);
+  rs.bat_lines = rs.reg_entries = rs.mods_entries = rs.error_entries = 0;
+  if (!copy_text(rs.input_name, report_path)) {
+    rs.input_name[0] = '\0';
+    show_message(rs, msg::report_path_too_long, report_path);
+    return false;
+  }
+  if (!derive_output_names(rs)) return false;
+  allocate_work_buffers(rs);
+
+  std::FILE* in = rs.sys->open_file(rs.input_name, "rb");
+  if (in == nullptr) {
+    show_message(rs, msg::input_open_failed, rs.input_name);
+    end_process(exit_code::open_failed);
+  }
+  rs.report = std::make_unique<report_reader>(*rs.sys, in);
+  if (!rs.batch.create(*rs.sys, rs.bat_name)) {
+    show_message(rs, msg::batch_open_failed, rs.bat_name);
+    end_process(exit_code::open_failed);
+  }
+  load_exclusion_list(rs);
+
+  rs.keys_sections_seen = rs.bat_stage = 0;
+  rs.reg_open = rs.mods_open = rs.errors_open = false;
+  rs.keys_count = rs.keys_bytes = 0;
+  rs.keys_limit = keys_limit_default;
+  rs.keys_array = allocate_memory2(rs, static_cast<std::size_t>(keys_limit_default) * keys_slot_size);
+  rs.keys_next = 0;
+  rs.folders.clear();
+  rs.folders_stored = rs.folders_announced = 0;
+  return true;
+}
+
+// Reads the report section by section until "Total changes:" or its end.
+void section_loop(run_state& rs) {
+  // The first two lines are Regshot's heading: never titles.
+  if (read_report_line(rs) == 0 || read_report_line(rs) == 0) return;
+  clear_work_buffers(rs);
+  rs.bat_stage = 0;
+  if (read_report_line(rs) == 0) return;
+  for (;;) {
+    const std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
+    if (starts_with(line, title_total_changes)) return;
+    // Handlers stop at the line that ends their section and leave it unread, so the loop always goes on
+    // with the next line.
+    if (starts_with(line, title_keys_added) && rs.keys_sections_seen++ == 0) {
+      handle_keys_added(rs);
+    } else if (starts_with(line, title_values_added)) {
+      handle_values_added(rs);
+    } else if (starts_with(line, title_values_modified)) {
+      handle_values_modified(rs);
+    } else if (starts_with(line, title_folders_added)) {
+      handle_folders_added(rs);
+    } else if (starts_with(line, title_files_added)) {
+      handle_files_added(rs);
+    }
+    if (read_report_line(rs) == 0) return;
+  }
+}
+
+// Closes an output and, when it was written completely, shows it in a result window. Returns false when the
+// output could not be written completely; the user has then been told, and no window is opened on it.
+bool show_output(run_state& rs, output_file& file, const char* path, bool window) {
+  if (!file.close()) {
+    show_message(rs, msg::output_write_failed, path);
+    return false;
+  }
+  if (window && !rs.sys->open_result_window(rs.owner, path)) {
+    show_message(rs, rs.owner, msg::child_creation_failed);
+  }
+  return true;
+}
+
+void end_phase(run_state& rs, run_result& result) {
+  if (rs.batch.is_open()) {
+    if (rs.bat_lines == 0) rs.batch.write("REM There are no files to delete.\n");
+    rs.batch.write("pause\n");
+  }
+  free_run_buffers(rs);
+  rs.report.reset();
+
+  bool ok = show_output(rs, rs.batch, rs.bat_name, true);
+  if (rs.reg_entries == 0) {
+    copy_text(rs.out_line, "\n\n; There are no registry entries to delete.\n");
+    write_removal_line(rs);
+  }
+  ok = show_output(rs, rs.removal, rs.Fileoutn2, true) && ok;
+  if (rs.mods_entries == 0) {
+    copy_text(rs.out_line, "\n\n; There are no registry entries to modify.\n");
+    write_reset_line(rs);
+  }
+  ok = show_output(rs, rs.reset, rs.mods_name, true) && ok;
+  if (rs.errors_open) ok = show_output(rs, rs.errors, rs.errors_name, rs.error_entries > 0) && ok;
+  result.write_failed = !ok;
+}
+
+long long saturating_count(const char* text) {
+  const char* p = text;
+  while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\v' || *p == '\f' || *p == '\r') ++p;
+  const bool negative = *p == '-';
+  if (*p == '-' || *p == '+') ++p;
+  long long value = 0;
+  for (; *p >= '0' && *p <= '9'; ++p) {
+    if (value <= INT_MAX) value = value * 10 + (*p - '0');
+  }
+  if (negative) value = -value;
+  if (value > INT_MAX) value = INT_MAX;
+  if (value < INT_MIN) value = INT_MIN;
+  return value;
+}
+
+}  // namespace
+
+bool derive_output_names(run_state& rs) {
+  const std::string_view input = view_of(rs.input_name);
+  // Only the file name's own "." counts: a "." in a folder name must never move the outputs elsewhere.
+  const std::size_t name_start = [&] {
+    const std::size_t sep = input.find_last_of("\\/");
+    return sep == std::string_view::npos ? 0 : sep + 1;
+  }();
+  std::size_t dot = std::string_view::npos;
+  for (std::size_t i = input.size(); i > name_start + 1; --i) {
+    if (input[i - 1] == '.') {
+      dot = i - 1;
+      break;
+    }
+  }
+  const std::string_view stem = dot == std::string_view::npos ? input : input.substr(0, dot);
+  const bool fit = format_text(rs.bat_name, "%.*s.bat", static_cast<int>(stem.size()), stem.data()) &&
+                   format_text(rs.Fileoutn2, "%.*s.reg", static_cast<int>(stem.size()), stem.data()) &&
+                   format_text(rs.mods_name, "%.*s_mods.reg", static_cast<int>(stem.size()), stem.data()) &&
+                   format_text(rs.errors_name, "%.*s_errors.txt", static_cast<int>(stem.size()), stem.data());
+  if (!fit) {
+    show_message(rs, msg::report_path_too_long, rs.input_name);
+    return false;
+  }
+  copy_text(rs.name_check, view_of(rs.Fileoutn2));
+  for (const char* name : {rs.bat_name, rs.Fileoutn2, rs.mods_name, rs.errors_name}) {
+    if (same_path_text(input, name)) {
+      show_message(rs, msg::output_is_report, name);
+      return false;
+    }
+  }
+  return true;
+}
+
+void load_exclusion_list(run_state& rs) {
+  rs.excl_list.clear();
+  rs.excl_lines = 0;
+  rs.excl_size = rs.sys->file_size(rs.excl_path);
+  if (rs.excl_size <= 0) return;
+  std::FILE* f = rs.sys->open_file(rs.excl_path, "rb");
+  if (f == nullptr) {
+    show_message(rs, msg::input_open_failed, rs.excl_path);
+    return;
+  }
+  report_reader reader(*rs.sys, f, false);
+  line_flags flags;
+  try {
+    while (const int n = reader.read_line(rs.line_buf, flags)) {
+      std::string_view text(rs.line_buf, static_cast<std::size_t>(n));
+      if (text[0] == ';') continue;
+      text = text.substr(0, text.find_first_of("\r\n"));
+      // A blank line would match every value: it is a slip of the editor, not an exclusion.
+      if (text.find_first_not_of(" \t") == std::string_view::npos) continue;
+      rs.excl_list.emplace_back(text);
+    }
+  } catch (const std::bad_alloc&) {
+    rs.excl_list.clear();
+  }
+  rs.excl_lines = static_cast<int>(rs.excl_list.size());
+  rs.line_buf[0] = '\0';
+}
+
+int read_report_line(run_state& rs) {
+  rs.line_len = rs.report->read_line(rs.line_buf, rs.line_state);
+  return rs.line_len;
+}
+
+int read_report_line2(run_state& rs) {
+  return rs.report->read_line(rs.line_buf2, rs.line2_state);
+}
+
+entry_status read_report_entry(run_state& rs, entry_kind kind) {
+  return rs.report->read_entry(kind, rs.line_buf, rs.line_len, rs.line_state);
+}
+
+int parse_count(run_state& rs) {
+  const std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
+  clear_text(rs.out_line);
+  const std::size_t colon = line.find(':');
+  if (colon == std::string_view::npos) return 0;
+  std::size_t start = colon + 1;
+  if (start < line.size() && line[start] == ' ') ++start;
+  const std::size_t end = line.find_first_of("\r\n", start);
+  copy_text(rs.out_line, line.substr(start, end == std::string_view::npos ? line.size() - start : end - start));
+  return static_cast<int>(saturating_count(rs.out_line));
+}
+
+run_result convert_report(run_state& rs, const char* report_path, window_handle owner) {
+  rs.owner = owner;
+  run_result result;
+  try {
+    if (!start_run(rs, report_path)) {
+      result.how = run_result::outcome::refused;
+      free_run_buffers(rs);
+      return result;
+    }
+    section_loop(rs);
+    end_phase(rs, result);
+  } catch (const run_abort& abort) {
+    result.how = run_result::outcome::ended;
+    result.exit_code = abort.exit_code;
+    rs.report.reset();
+    for (output_file* f : {&rs.batch, &rs.removal, &rs.reset, &rs.errors}) f->close();
+    free_run_buffers(rs);
+  }
+  reset_run_counters(rs);
+  return result;
+}
+
+}  // namespace resivex

@@ -1,0 +1,73 @@
+// The one seam between the conversion core and the machine it runs on. The core never calls the operating
+// system directly: every registry read, file test, file stream, message box, result window and code-page
+// conversion goes through this interface. platform/win32 implements it on the Win32 API; the unit tests use a
+// recording fake. Status codes are the system's own, passed through unchanged.
+#pragma once
+
+#include "conversion/win_types.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace resivex {
+
+using window_handle = void*;  // the owner of a message box or result window; null for none
+
+struct os_version_info {
+  std::uint32_t platform_id = 0;
+  std::uint32_t major = 0;
+};
+
+// Counts of an open key, as RegQueryInfoKeyA reports them.
+struct reg_key_info {
+  std::uint32_t values = 0;
+  std::uint32_t max_value_name_len = 0;
+  std::uint32_t max_value_data_len = 0;
+};
+
+class machine {
+public:
+  virtual ~machine() = default;
+
+  // Registry, read only (RegOpenKeyExA, RegQueryValueExA, RegQueryInfoKeyA, RegEnumValueA, RegCloseKey).
+  // Each returns the system's error code, 0 on success; on failure the outputs are left unchanged.
+  virtual long reg_open_key(win::reg_key root, const char* sub_key, std::uint32_t access, win::reg_key* key) = 0;
+  virtual long reg_query_value(win::reg_key key, const char* name, std::uint32_t* type, unsigned char* data,
+                               std::uint32_t* data_len) = 0;
+  virtual long reg_query_info_key(win::reg_key key, reg_key_info* info) = 0;
+  virtual long reg_enum_value(win::reg_key key, std::uint32_t index, char* name, std::uint32_t* name_len,
+                              std::uint32_t* type, unsigned char* data, std::uint32_t* data_len) = 0;
+  virtual void reg_close_key(win::reg_key key) = 0;
+  // The system's text for an error code (FormatMessageA), as the system words it.
+  virtual std::string error_text(long code) = 0;
+
+  // File system. file_attributes is GetFileAttributesA (invalid_file_attributes when it fails); file_status
+  // is the runtime's status query (_stat): 0 when it succeeds, otherwise its errno. file_size is the size
+  // that the status query reports, -1 when it fails.
+  virtual std::uint32_t file_attributes(const char* path) = 0;
+  virtual int file_status(const char* path) = 0;
+  virtual long long file_size(const char* path) = 0;
+  // Opens a runtime stream (fopen modes); null when it cannot be opened. The caller closes it.
+  virtual std::FILE* open_file(const char* path, const char* mode) = 0;
+  // The absolute form of a path (GetFullPathNameA); false when there is none.
+  virtual bool full_path(const char* path, std::string& out) = 0;
+
+  // The user. message_box shows a box and returns when the user has answered it. open_result_window shows
+  // an output file to the user (the GUI opens a document window on it); false when that failed.
+  virtual int message_box(window_handle owner, const char* text, const char* caption, unsigned style) = 0;
+  virtual bool open_result_window(window_handle owner, const char* path) = 0;
+
+  // The system. is_wow64_process: 1 for a 32-bit process on 64-bit Windows, 0 otherwise, -1 when the system
+  // has no IsWow64Process.
+  virtual os_version_info os_version() = 0;
+  virtual int is_wow64_process() = 0;
+
+  // Code pages. Each returns false when a character has no exact equivalent in the target code page; the
+  // output then holds a substitute and must not be used to name anything.
+  virtual bool ansi_from_utf16(std::u16string_view text, std::string& out) = 0;
+  virtual bool oem_from_ansi(std::string_view text, std::string& out) = 0;
+};
+
+}  // namespace resivex

@@ -1,0 +1,16 @@
+// The removal registry script (report.reg): deletes the added keys and values that still exist.
+#pragma once
+
+#include "conversion/run_state.h"
+
+namespace resivex {
+
+// Writes the text in out_line and a line end to the removal script. The first call of a run creates the file
+// (ending the process when it cannot) and writes its header.
+int write_removal_line(run_state& rs);
+
+// Handle the "Keys added:" and "Values added:" sections whose title is in line_buf.
+void handle_keys_added(run_state& rs);
+void handle_values_added(run_state& rs);
+
+}  // namespace resivex

@@ -1,0 +1,15 @@
+// The reset registry script (report_mods.reg): puts modified values back to their old data.
+#pragma once
+
+#include "conversion/run_state.h"
+
+namespace resivex {
+
+// Writes the text in out_line and a line end to the reset script. The first call of a run creates the file
+// (ending the process when it cannot) and writes its header.
+int write_reset_line(run_state& rs);
+
+// Handles the "Values modified:" section whose title is in line_buf.
+void handle_values_modified(run_state& rs);
+
+}  // namespace resivex

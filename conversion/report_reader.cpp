@@ -1,0 +1,354 @@
+// Line and entry reader of the report; see report_reader.h.
+#include "conversion/report_reader.h"
+
+#include "conversion/text.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace resivex {
+
+namespace {
+
+constexpr std::size_t block_size = 64 * 1024;
+constexpr std::size_t text_room = line_capacity - 1;  // characters a line buffer holds
+constexpr std::size_t wrap_length = 1000;             // Regshot 1.9.x breaks entries after this many characters
+constexpr std::size_t ring_size = 72;
+constexpr std::size_t max_blank_run = 64;  // blank lines inside one entry's data that are looked through
+
+constexpr std::string_view dashes = "----------------------------------";
+constexpr std::array<std::string_view, 12> titles = {
+    "Keys deleted:",  "Keys added:",   "Values deleted:",  "Values added:",
+    "Values modified:", "Files added:", "Files deleted:",  "Files [attributes?] modified:",
+    "Folders added:", "Folders deleted:", "Folders attributes changed:", "Total changes:"};
+constexpr std::array<std::string_view, 10> hive_prefixes = {
+    "HKEY_CLASSES_ROOT", "HKEY_USERS", "HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER", "HKEY_CURRENT_CONFIG",
+    "HKCR", "HKU", "HKLM", "HKCU", "HKCC"};
+
+// Decodes UTF-8 into UTF-16; malformed sequences become U+FFFD. Returns false when it met one.
+bool utf16_from_utf8(std::string_view in, std::u16string& out) {
+  static constexpr std::uint32_t smallest[] = {0, 0x80, 0x800, 0x10000};  // overlong forms are malformed
+  out.clear();
+  bool ok = true;
+  for (std::size_t i = 0; i < in.size();) {
+    const auto c = static_cast<unsigned char>(in[i]);
+    std::size_t extra = 0;
+    std::uint32_t cp = c;
+    if ((c & 0xE0) == 0xC0) {
+      extra = 1, cp = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+      extra = 2, cp = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+      extra = 3, cp = c & 0x07;
+    }
+    bool good = c < 0x80 || extra > 0;
+    good = good && i + extra < in.size();
+    for (std::size_t k = 1; good && k <= extra; ++k) {
+      const auto cc = static_cast<unsigned char>(in[i + k]);
+      if ((cc & 0xC0) != 0x80) good = false;
+      cp = (cp << 6) | (cc & 0x3F);
+    }
+    if (!good || cp < smallest[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+      out.push_back(u'\uFFFD');
+      ok = false;
+      ++i;
+      continue;
+    }
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(cp));
+    }
+    i += extra + 1;
+  }
+  return ok;
+}
+
+}  // namespace
+
+bool is_section_boundary(std::string_view line) {
+  if (starts_with(line, dashes)) return true;
+  for (std::string_view title : titles) {
+    if (starts_with(line, title)) return true;
+  }
+  return false;
+}
+
+bool starts_with_hive(std::string_view line) {
+  std::size_t i = 0;
+  while (i < line.size() && line[i] == ' ') ++i;
+  if (i < line.size() && line[i] == '\t') ++i;
+  line.remove_prefix(i);
+  for (std::string_view hive : hive_prefixes) {
+    if (starts_with(line, hive) && (line.size() == hive.size() || line[hive.size()] == '\\')) return true;
+  }
+  return false;
+}
+
+report_reader::report_reader(machine& m, std::FILE* stream, bool joins_wrapped_lines)
+    : machine_(m), stream_(stream), joins_wrapped_(joins_wrapped_lines), block_(new char[block_size]),
+      ring_(ring_size) {
+  phys_.reserve(2 * line_capacity);
+  for (text_line& l : ring_) l.text.reserve(line_capacity);
+  detect_encoding();
+}
+
+report_reader::~report_reader() {
+  if (stream_ != nullptr) std::fclose(stream_);
+}
+
+bool report_reader::fill_block() {
+  if (input_done_ || stream_ == nullptr) return false;
+  // Keep a byte left over from a UTF-16 code unit that the last block split.
+  const std::size_t left = block_end_ - block_pos_;
+  if (left > 0) std::memmove(block_.get(), block_.get() + block_pos_, left);
+  block_pos_ = 0;
+  block_end_ = left;
+  const std::size_t got = std::fread(block_.get() + left, 1, block_size - left, stream_);
+  block_end_ += got;
+  if (got == 0) input_done_ = true;  // a read error counts as the end of the input
+  return got > 0;
+}
+
+void report_reader::detect_encoding() {
+  fill_block();
+  const auto* b = reinterpret_cast<const unsigned char*>(block_.get());
+  const std::size_t n = block_end_;
+  if (n >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
+    encoding_ = report_encoding::utf8;
+    block_pos_ = 3;
+    return;
+  }
+  if (n >= 2 && b[0] == 0xFF && b[1] == 0xFE) {
+    encoding_ = report_encoding::utf16le;
+    block_pos_ = 2;
+    return;
+  }
+  // Without a mark, a NUL in (nearly) every second byte of the first line gives UTF-16 away. The first
+  // character of a Unicode report can be garbled, so one exception is allowed for.
+  std::size_t pairs = 0, zero_high = 0;
+  for (std::size_t i = 0; i + 1 < n && pairs < 128; i += 2) {
+    if (b[i] == '\n' && b[i + 1] == 0) break;
+    ++pairs;
+    if (b[i + 1] == 0) ++zero_high;
+  }
+  if (pairs > 0 && zero_high * 4 >= pairs * 3) encoding_ = report_encoding::utf16le;
+}
+
+// Appends the next physical line, without its line end, to phys_ in the file's units, keeping at most
+// text_room units in phys_ altogether. Returns false when the input has nothing left.
+bool report_reader::next_physical() {
+  const bool wide = encoding_ == report_encoding::utf16le;
+  const std::size_t unit = wide ? 2 : 1;
+  std::size_t units = 0;  // all units of this line before its line end
+  bool any = false;
+  bool line_cut = false;
+  bool last_was_cr = false;
+  phys_lf_ = phys_cr_ = phys_nul_ = false;
+  for (;;) {
+    if (block_end_ - block_pos_ < unit && !fill_block()) break;
+    if (block_end_ - block_pos_ < unit) break;  // a lone byte at the end of a UTF-16 file is dropped
+    any = true;
+    char* p = block_.get() + block_pos_;
+    const std::size_t avail = (block_end_ - block_pos_) / unit;
+    std::size_t take = avail;
+    bool found = false;
+    if (!wide) {
+      if (const auto* nl = static_cast<const char*>(std::memchr(p, '\n', avail))) {
+        take = static_cast<std::size_t>(nl - p);
+        found = true;
+      }
+    } else {
+      for (std::size_t k = 0; k < avail; ++k) {
+        if (p[2 * k] == '\n' && p[2 * k + 1] == 0) {
+          take = k;
+          found = true;
+          break;
+        }
+      }
+    }
+    if (take > 0) {
+      const std::size_t stored = phys_.size() / unit;
+      const std::size_t keep = std::min(take, stored < text_room ? text_room - stored : 0);
+      const std::size_t at = phys_.size();
+      phys_.append(p, keep * unit);
+      if (keep < take) line_cut = true;
+      // A NUL character would end the text early: keep it visible as 0x01 and remember it.
+      for (std::size_t k = at; k < phys_.size(); k += unit) {
+        if (phys_[k] == 0 && (!wide || phys_[k + 1] == 0)) {
+          phys_[k] = 1;
+          phys_nul_ = true;
+        }
+      }
+      const char* last = p + (take - 1) * unit;
+      last_was_cr = last[0] == '\r' && (!wide || last[1] == 0);
+      units += take;
+    }
+    block_pos_ += take * unit;
+    if (found) {
+      block_pos_ += unit;
+      phys_lf_ = true;
+      break;
+    }
+  }
+  if (!any) return false;
+  if (phys_lf_ && last_was_cr) {
+    phys_cr_ = true;
+    --units;
+    if (!line_cut) phys_.resize(phys_.size() - unit);  // a cut line never kept its last unit
+  }
+  phys_cut_ = phys_cut_ || line_cut;
+  phys_units_ = units;
+  return true;
+}
+
+bool report_reader::next_text_line(text_line& out) {
+  phys_.clear();
+  phys_cut_ = false;
+  if (!next_physical()) return false;
+  bool nul = phys_nul_;
+  // Regshot 1.9.x breaks an entry after every 1000 characters, with no mark: join the pieces again.
+  if (first_line_seen_) {
+    while (joins_wrapped_ && phys_lf_ && phys_units_ == wrap_length) {
+      if (!next_physical()) break;
+      nul = nul || phys_nul_;
+    }
+  }
+  out.had_lf = phys_lf_;
+  out.had_cr = phys_cr_;
+  out.flags = line_flags{};
+  out.flags.cut = phys_cut_;
+  out.flags.had_nul = nul;
+  switch (encoding_) {
+    case report_encoding::ansi:
+      out.text.assign(phys_);
+      break;
+    case report_encoding::utf8: {
+      const bool ok = utf16_from_utf8(phys_, wide_);
+      out.flags.lossy = !machine_.ansi_from_utf16(wide_, out.text) || !ok;
+      break;
+    }
+    case report_encoding::utf16le:
+      wide_.resize(phys_.size() / 2);
+      for (std::size_t k = 0; k < wide_.size(); ++k) {
+        wide_[k] = static_cast<char16_t>(static_cast<unsigned char>(phys_[2 * k]) |
+                                         (static_cast<unsigned char>(phys_[2 * k + 1]) << 8));
+      }
+      out.flags.lossy = !machine_.ansi_from_utf16(wide_, out.text);
+      break;
+  }
+  if (out.text.size() > text_room) {
+    out.text.resize(text_room);
+    out.flags.cut = true;
+  }
+  if (!first_line_seen_) {
+    first_line_seen_ = true;
+    // Regshot before 1.9 does not break long entries; a line of 1000 characters is then a whole entry.
+    const std::size_t v = out.text.find("egshot 1.");
+    if (v != std::string::npos && v + 9 < out.text.size()) {
+      const char major = out.text[v + 9];
+      const char after = v + 10 < out.text.size() ? out.text[v + 10] : ' ';
+      if (major >= '0' && major <= '8' && (after == '.' || after == ' ')) joins_wrapped_ = false;
+    }
+  }
+  return true;
+}
+
+const report_reader::text_line* report_reader::peek(std::size_t i) {
+  if (i >= ring_size) return nullptr;
+  while (ring_count_ <= i) {
+    text_line& slot = ring_[(ring_head_ + ring_count_) % ring_size];
+    if (!next_text_line(slot)) return nullptr;
+    ++ring_count_;
+  }
+  return &ring_[(ring_head_ + i) % ring_size];
+}
+
+void report_reader::pop() {
+  ring_head_ = (ring_head_ + 1) % ring_size;
+  --ring_count_;
+}
+
+int report_reader::read_line(char (&buf)[line_capacity], line_flags& flags) {
+  const text_line* l = peek(0);
+  if (l == nullptr) {
+    buf[0] = '\0';
+    flags = line_flags{};
+    return 0;
+  }
+  flags = l->flags;
+  std::size_t n = l->text.size();
+  std::memcpy(buf, l->text.data(), n);
+  if (l->had_lf) {
+    if (n < text_room) buf[n++] = '\n';
+    else flags.cut = true;  // no room left for the line end
+  }
+  buf[n] = '\0';
+  pop();
+  return static_cast<int>(n);
+}
+
+entry_status report_reader::read_entry(entry_kind kind, char (&buf)[line_capacity], int& length,
+                                       line_flags& flags) {
+  length = 0;
+  buf[0] = '\0';
+  flags = line_flags{};
+  const text_line* l = nullptr;
+  for (;;) {
+    l = peek(0);
+    if (l == nullptr) return entry_status::end_of_input;
+    if (is_section_boundary(l->text)) return entry_status::section_end;
+    if (!l->text.empty()) break;
+    pop();
+  }
+  // Assemble the entry in buf directly; n counts the characters kept.
+  std::size_t n = std::min(l->text.size(), text_room);
+  std::memcpy(buf, l->text.data(), n);
+  flags = l->flags;
+  bool had_lf = l->had_lf;
+  std::string_view ending = l->had_cr ? "\r\n" : "\n";
+  pop();
+  auto append = [&](std::string_view piece) {
+    const std::size_t keep = std::min(piece.size(), text_room - n);
+    std::memcpy(buf + n, piece.data(), keep);
+    n += keep;
+    if (keep < piece.size()) flags.cut = true;
+  };
+  if (kind == entry_kind::registry) {
+    // Data holding line breaks goes on over lines that do not start with a hive name.
+    while (had_lf) {
+      const text_line* next = peek(0);
+      if (next == nullptr || is_section_boundary(next->text) || starts_with_hive(next->text)) break;
+      std::size_t blanks = 0;
+      while (next != nullptr && next->text.empty() && blanks < max_blank_run) next = peek(++blanks);
+      if (blanks > 0 && (next == nullptr || next->text.empty() || is_section_boundary(next->text) ||
+                         starts_with_hive(next->text))) {
+        break;  // blank lines between entries
+      }
+      for (std::size_t b = 0; b < blanks; ++b) {
+        append(ending);
+        ending = peek(0)->had_cr ? "\r\n" : "\n";
+        pop();
+      }
+      next = peek(0);
+      append(ending);
+      append(next->text);
+      flags.cut = flags.cut || next->flags.cut;
+      flags.lossy = flags.lossy || next->flags.lossy;
+      flags.had_nul = flags.had_nul || next->flags.had_nul;
+      had_lf = next->had_lf;
+      ending = next->had_cr ? "\r\n" : "\n";
+      pop();
+    }
+  }
+  if (n < text_room) buf[n++] = '\n';
+  else flags.cut = true;
+  buf[n] = '\0';
+  length = static_cast<int>(n);
+  return entry_status::entry;
+}
+
+}  // namespace resivex

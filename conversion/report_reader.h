@@ -1,0 +1,107 @@
+// Reads a Regshot comparison report (or any text file of the program's) as lines of ANSI text, whatever the
+// encoding it was saved in, and hands the section handlers whole entries.
+//
+// Regshot's ANSI builds write the ANSI code page, its Unicode builds UTF-16LE (usually without a byte-order
+// mark); editors add a UTF-8 mark. Regshot 1.9.x also breaks every entry longer than 1000 characters into
+// lines of 1000, and writes string data holding line breaks raw, so one entry can span several lines. The
+// reader undoes both, so that a handler never sees half an entry nor a line of the next section.
+#pragma once
+
+#include "conversion/machine.h"
+
+#include <cstddef>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace resivex {
+
+inline constexpr std::size_t line_capacity = 8192;  // bytes of a line buffer, NUL included
+
+// What a line lost on its way from the file. A damaged line must never name anything: its text is not what
+// the report says.
+struct line_flags {
+  bool cut = false;      // longer than the line buffer; the rest was dropped
+  bool lossy = false;    // held a character that the ANSI code page cannot hold
+  bool had_nul = false;  // held NUL characters (each replaced by 0x01)
+  bool damaged() const { return cut || lossy || had_nul; }
+};
+
+enum class report_encoding { ansi, utf16le, utf8 };
+
+// How entries of a section continue over several lines.
+enum class entry_kind {
+  registry,     // a line that does not start with a hive name continues the entry before it
+  file_system,  // one line an entry (after joining Regshot's 1000-character breaks)
+};
+
+enum class entry_status { entry, section_end, end_of_input };
+
+class report_reader {
+public:
+  // Takes ownership of the stream (opened in binary mode). When joins_wrapped_lines is set, lines of exactly
+  // 1000 characters are joined with the next, unless the first line shows a Regshot version that does not
+  // break lines.
+  report_reader(machine& m, std::FILE* stream, bool joins_wrapped_lines = true);
+  ~report_reader();
+  report_reader(const report_reader&) = delete;
+  report_reader& operator=(const report_reader&) = delete;
+
+  // The next line, with "\n" when it had a line end, NUL-terminated in buf. Returns its length; 0 at the end
+  // of the input. A line longer than the buffer is cut (flags.cut) and has no "\n".
+  int read_line(char (&buf)[line_capacity], line_flags& flags);
+
+  // The next entry of the current section. Blank lines are passed over. At the line that ends the section
+  // (Regshot's row of dashes, or a section title) it returns section_end and leaves that line for read_line.
+  // An entry always ends with "\n" unless it was cut.
+  entry_status read_entry(entry_kind kind, char (&buf)[line_capacity], int& length, line_flags& flags);
+
+  report_encoding encoding() const { return encoding_; }
+
+private:
+  struct text_line {
+    std::string text;  // without its line end
+    bool had_lf = false;
+    bool had_cr = false;  // the line end was CR LF
+    line_flags flags;
+  };
+
+  bool fill_block();
+  bool next_physical();
+  bool next_text_line(text_line& out);
+  const text_line* peek(std::size_t i);
+  void pop();
+  void detect_encoding();
+
+  machine& machine_;
+  std::FILE* stream_;
+  report_encoding encoding_ = report_encoding::ansi;
+  bool joins_wrapped_;
+  bool first_line_seen_ = false;
+
+  std::unique_ptr<char[]> block_;
+  std::size_t block_pos_ = 0;
+  std::size_t block_end_ = 0;
+  bool input_done_ = false;
+
+  // The physical line being assembled, in the file's own units (bytes, or UTF-16 code units as byte pairs).
+  std::string phys_;
+  std::size_t phys_units_ = 0;
+  bool phys_lf_ = false;
+  bool phys_cr_ = false;
+  bool phys_cut_ = false;
+  bool phys_nul_ = false;
+
+  std::u16string wide_;  // conversion scratch
+  std::vector<text_line> ring_;  // lines read ahead, used as a ring
+  std::size_t ring_head_ = 0;
+  std::size_t ring_count_ = 0;
+};
+
+// True when the line begins a section's end: Regshot's row of 34 dashes, or one of its section titles.
+bool is_section_boundary(std::string_view line);
+// True when the line starts with a registry hive name followed by a backslash, ": " or its end.
+bool starts_with_hive(std::string_view line);
+
+}  // namespace resivex

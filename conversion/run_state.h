@@ -1,0 +1,157 @@
+// The run state: the settings of the process and every buffer, counter and open file that one conversion run
+// shares among its section handlers. One instance lives for the whole process (the front end owns it); every
+// run re-initialises the per-run members. The routines of the run work on it by reference.
+#pragma once
+
+#include "conversion/batch/folder_index.h"
+#include "conversion/machine.h"
+#include "conversion/messages.h"
+#include "conversion/output_file.h"
+#include "conversion/report_reader.h"
+#include "conversion/text.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace resivex {
+
+inline constexpr std::size_t path_capacity = 261;  // 260 characters and the NUL
+inline constexpr std::size_t out_line_capacity = 1024;
+inline constexpr std::size_t work_line_capacity = 1300;
+inline constexpr std::size_t msg_text_capacity = 1310;
+inline constexpr std::size_t mode_word_capacity = 24;
+inline constexpr std::size_t reg_header_capacity = 40;
+inline constexpr std::size_t work_buffer_size = 8192;  // value_data, regkey_data2, regkey_data3, strip_buf
+inline constexpr int keys_limit_default = 100;
+inline constexpr std::size_t keys_slot_size = 1024;
+
+// How a run ended, for the front end to act on.
+struct run_result {
+  enum class outcome {
+    completed,  // the run went through its end phase
+    refused,    // the report was not converted (its message has been shown); nothing was written
+    ended,      // a fatal message was shown: the process must end now with exit_code
+  };
+  outcome how = outcome::completed;
+  int exit_code = 0;
+  bool write_failed = false;  // an output could not be written completely (the user has been told)
+};
+
+// Thrown by end_process and caught by convert_report, which closes the run's files and reports `ended`.
+struct run_abort {
+  int exit_code;
+};
+
+struct run_state {
+  explicit run_state(machine& m) : sys(&m) {}
+  run_state(const run_state&) = delete;
+  run_state& operator=(const run_state&) = delete;
+
+  machine* sys;
+  window_handle owner = nullptr;  // the frame window: owner of the "MDI Child creation failed." box
+
+  // Set once from the command line and kept for the process.
+  char program_folder[path_capacity] = "";
+  char help_path[path_capacity] = "";
+  char excl_path[path_capacity] = "";
+  char startup_report[path_capacity] = "";
+  char mode_word[mode_word_capacity] = "DEL";
+  std::uint32_t access_mask = win::key_read;
+
+  // Names and headers, derived anew by every run.
+  char reg_header[reg_header_capacity] = "";
+  char input_name[path_capacity] = "";
+  char bat_name[path_capacity] = "";
+  char Fileoutn2[path_capacity] = "";
+  char name_check[path_capacity] = "";
+  char mods_name[path_capacity] = "";
+  char errors_name[path_capacity] = "";
+
+  // Fixed text buffers.
+  char out_line[out_line_capacity] = "";
+  char work_line[work_line_capacity] = "";
+  char msg_text[msg_text_capacity] = "";
+  char key_buf[path_capacity] = "";
+
+  // The current report line (read_report_line) and a second one (read_report_line2), with what they lost.
+  char line_buf[line_capacity] = "";
+  char line_buf2[line_capacity] = "";
+  int line_len = 0;
+  line_flags line_state;
+  line_flags line2_state;
+
+  // Heap buffers of the run (allocate_memory2).
+  std::unique_ptr<char[]> strip_buf;
+  std::unique_ptr<char[]> value_data;
+  int value_data_size = 0;
+  std::unique_ptr<char[]> regkey_data2;
+  int regkey_data2_size = 0;
+  std::unique_ptr<char[]> regkey_data3;
+  int regkey_data3_size = 0;
+  std::unique_ptr<char[]> keys_array;
+  int keys_limit = keys_limit_default;
+  int keys_count = 0;
+  int keys_bytes = 0;
+  std::size_t keys_next = 0;
+
+  // The exclusion list: the texts of do_not_modify_list.TXT that keep modified values out of the reset script.
+  std::vector<std::string> excl_list;
+  long long excl_size = 0;
+  int excl_lines = 0;
+
+  // Files of the run.
+  std::unique_ptr<report_reader> report;
+  output_file batch;
+  output_file removal;
+  output_file reset;
+  output_file errors;
+  bool reg_open = false;
+  bool mods_open = false;
+  bool errors_open = false;
+
+  // Counters.
+  int bat_stage = 0;
+  int bat_lines = 0;
+  int reg_entries = 0;
+  int mods_entries = 0;
+  int error_entries = 0;
+  int keys_sections_seen = 0;
+  int mods_sections = 0;
+
+  // The folders listed by "Folders added:" sections.
+  folder_index folders;
+  int folders_stored = 0;
+  int folders_announced = 0;
+};
+
+// The one allocation routine of the run: a zero-filled block of exactly `size` bytes. When memory runs out it
+// shows its message and ends the process with exit code 4; it never returns null.
+std::unique_ptr<char[]> allocate_memory2(run_state& rs, std::size_t size);
+// Sets work_line, key_buf and out_line to zero bytes.
+int clear_work_buffers(run_state& rs);
+// Releases the run's heap buffers and the folders; harmless when called twice.
+int free_run_buffers(run_state& rs);
+
+// Formats a catalogue message into msg_text and shows it (no owner unless given).
+template <class... Args>
+void show_message(run_state& rs, window_handle owner, const message& m, Args... args) {
+  if constexpr (sizeof...(Args) == 0) {
+    copy_text(rs.msg_text, m.text);
+  } else {
+    format_text(rs.msg_text, m.text, args...);
+  }
+  rs.sys->message_box(owner, rs.msg_text, m.caption, m.style);
+}
+template <class... Args>
+void show_message(run_state& rs, const message& m, Args... args) {
+  show_message(rs, nullptr, m, args...);
+}
+
+// Ends the process after a fatal message: unwinds to convert_report, which closes the files and tells the
+// front end to exit with this code.
+[[noreturn]] inline void end_process(int exit_code) { throw run_abort{exit_code}; }
+
+}  // namespace resivex

@@ -1,0 +1,172 @@
+// See win32_machine.h.
+#include "platform/win32/win32_machine.h"
+
+#include <windows.h>
+
+#include <cerrno>
+#include <sys/stat.h>
+#include <sys/types.h>
+
+namespace resivex {
+
+// The core's portable constants must be the system's own.
+static_assert(win::error_file_not_found == ERROR_FILE_NOT_FOUND);
+static_assert(win::error_access_denied == ERROR_ACCESS_DENIED);
+static_assert(win::error_invalid_handle == ERROR_INVALID_HANDLE);
+static_assert(win::error_more_data == ERROR_MORE_DATA);
+static_assert(win::error_no_more_items == ERROR_NO_MORE_ITEMS);
+static_assert(win::error_no_system_resources == ERROR_NO_SYSTEM_RESOURCES);
+static_assert(win::reg_sz == REG_SZ && win::reg_expand_sz == REG_EXPAND_SZ && win::reg_binary == REG_BINARY);
+static_assert(win::reg_dword == REG_DWORD && win::reg_dword_big_endian == REG_DWORD_BIG_ENDIAN);
+static_assert(win::reg_multi_sz == REG_MULTI_SZ && win::reg_qword == REG_QWORD && win::reg_none == REG_NONE);
+static_assert(win::key_read == KEY_READ && win::key_wow64_64key == KEY_WOW64_64KEY);
+static_assert(win::mb_ok == MB_OK && win::mb_iconerror == MB_ICONERROR && win::mb_iconwarning == MB_ICONWARNING);
+static_assert(win::invalid_file_attributes == INVALID_FILE_ATTRIBUTES);
+static_assert(win::file_attribute_directory == FILE_ATTRIBUTE_DIRECTORY);
+static_assert(win::ver_platform_win32_nt == VER_PLATFORM_WIN32_NT);
+static_assert(sizeof(win::reg_key) == sizeof(HKEY));
+
+namespace {
+
+HKEY as_hkey(win::reg_key key) { return reinterpret_cast<HKEY>(key); }
+
+// Converts UTF-16 to a code page; false when a character has no exact equivalent there (no best-fit
+// look-alikes: they would name other files).
+bool narrow(UINT code_page, const wchar_t* text, int length, std::string& out) {
+  out.clear();
+  if (length == 0) return true;
+  const bool utf8 = code_page == CP_UTF8 || (code_page == CP_ACP && GetACP() == CP_UTF8) ||
+                    (code_page == CP_OEMCP && GetOEMCP() == CP_UTF8);
+  const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+  BOOL used_default = FALSE;
+  BOOL* used = utf8 ? nullptr : &used_default;
+  const int size = WideCharToMultiByte(code_page, flags, text, length, nullptr, 0, nullptr, used);
+  if (size <= 0) return false;
+  out.resize(static_cast<std::size_t>(size));
+  WideCharToMultiByte(code_page, flags, text, length, out.data(), size, nullptr, used);
+  return used_default == FALSE;
+}
+
+}  // namespace
+
+long win32_machine::reg_open_key(win::reg_key root, const char* sub_key, std::uint32_t access, win::reg_key* key) {
+  HKEY opened = nullptr;
+  const LONG status = RegOpenKeyExA(as_hkey(root), sub_key, 0, access, &opened);
+  if (status == ERROR_SUCCESS) *key = reinterpret_cast<win::reg_key>(opened);
+  return status;
+}
+
+long win32_machine::reg_query_value(win::reg_key key, const char* name, std::uint32_t* type, unsigned char* data,
+                                    std::uint32_t* data_len) {
+  DWORD t = 0;
+  DWORD len = *data_len;
+  const LONG status = RegQueryValueExA(as_hkey(key), name, nullptr, &t, data, &len);
+  if (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) *data_len = len;
+  if (status == ERROR_SUCCESS) *type = t;
+  return status;
+}
+
+long win32_machine::reg_query_info_key(win::reg_key key, reg_key_info* info) {
+  char class_name[260];
+  DWORD class_len = sizeof class_name;
+  DWORD sub_keys = 0, max_sub_key = 0, max_class = 0, values = 0, max_name = 0, max_data = 0, security = 0;
+  FILETIME written{};
+  const LONG status = RegQueryInfoKeyA(as_hkey(key), class_name, &class_len, nullptr, &sub_keys, &max_sub_key,
+                                       &max_class, &values, &max_name, &max_data, &security, &written);
+  if (status == ERROR_SUCCESS) {
+    info->values = values;
+    info->max_value_name_len = max_name;
+    info->max_value_data_len = max_data;
+  }
+  return status;
+}
+
+long win32_machine::reg_enum_value(win::reg_key key, std::uint32_t index, char* name, std::uint32_t* name_len,
+                                   std::uint32_t* type, unsigned char* data, std::uint32_t* data_len) {
+  DWORD nlen = *name_len;
+  DWORD dlen = *data_len;
+  DWORD t = 0;
+  const LONG status = RegEnumValueA(as_hkey(key), index, name, &nlen, nullptr, &t, data, &dlen);
+  if (status == ERROR_SUCCESS) {
+    *name_len = nlen;
+    *data_len = dlen;
+    *type = t;
+  }
+  return status;
+}
+
+void win32_machine::reg_close_key(win::reg_key key) { RegCloseKey(as_hkey(key)); }
+
+std::string win32_machine::error_text(long code) {
+  char* text = nullptr;
+  const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
+                                     FORMAT_MESSAGE_FROM_SYSTEM,
+                                 nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<char*>(&text), 500, nullptr);
+  std::string result = n > 0 && text != nullptr ? std::string(text, n) : std::string();
+  if (text != nullptr) LocalFree(text);
+  return result;
+}
+
+std::uint32_t win32_machine::file_attributes(const char* path) { return GetFileAttributesA(path); }
+
+int win32_machine::file_status(const char* path) {
+  struct _stat64 st {};
+  return _stat64(path, &st) == 0 ? 0 : errno;
+}
+
+long long win32_machine::file_size(const char* path) {
+  struct _stat64 st {};
+  return _stat64(path, &st) == 0 ? static_cast<long long>(st.st_size) : -1;
+}
+
+std::FILE* win32_machine::open_file(const char* path, const char* mode) { return std::fopen(path, mode); }
+
+bool win32_machine::full_path(const char* path, std::string& out) {
+  char buf[MAX_PATH * 4];
+  const DWORD n = GetFullPathNameA(path, sizeof buf, buf, nullptr);
+  if (n == 0 || n >= sizeof buf) return false;
+  out.assign(buf, n);
+  return true;
+}
+
+int win32_machine::message_box(window_handle owner, const char* text, const char* caption, unsigned style) {
+  return MessageBoxA(static_cast<HWND>(owner), text, caption, style);
+}
+
+os_version_info win32_machine::os_version() {
+  OSVERSIONINFOA info{};
+  info.dwOSVersionInfoSize = sizeof info;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  if (!GetVersionExA(&info)) return {};
+#pragma GCC diagnostic pop
+  return {info.dwPlatformId, info.dwMajorVersion};
+}
+
+int win32_machine::is_wow64_process() {
+  using is_wow64_fn = BOOL(WINAPI*)(HANDLE, PBOOL);
+  const HMODULE kernel = GetModuleHandleA("kernel32");
+  const auto fn = kernel ? reinterpret_cast<is_wow64_fn>(reinterpret_cast<void*>(GetProcAddress(kernel, "IsWow64Process")))
+                         : nullptr;
+  if (fn == nullptr) return -1;
+  BOOL wow64 = FALSE;
+  if (!fn(GetCurrentProcess(), &wow64)) return 0;
+  return wow64 == TRUE ? 1 : 0;
+}
+
+bool win32_machine::ansi_from_utf16(std::u16string_view text, std::string& out) {
+  return narrow(CP_ACP, reinterpret_cast<const wchar_t*>(text.data()), static_cast<int>(text.size()), out);
+}
+
+bool win32_machine::oem_from_ansi(std::string_view text, std::string& out) {
+  out.clear();
+  if (text.empty()) return true;
+  const int n = static_cast<int>(text.size());
+  const int wide_len = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), n, nullptr, 0);
+  if (wide_len <= 0) return false;
+  std::wstring wide(static_cast<std::size_t>(wide_len), L'\0');
+  MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), n, wide.data(), wide_len);
+  return narrow(CP_OEMCP, wide.data(), wide_len, out);
+}
+
+}  // namespace resivex

@@ -1,0 +1,35 @@
+// The real machine: the conversion core's interface implemented on the Win32 API. Front ends derive from it
+// and say how a finished output is shown (a document window in the GUI, a printed path in the console).
+#pragma once
+
+#include "conversion/machine.h"
+
+namespace resivex {
+
+class win32_machine : public machine {
+public:
+  long reg_open_key(win::reg_key root, const char* sub_key, std::uint32_t access, win::reg_key* key) override;
+  long reg_query_value(win::reg_key key, const char* name, std::uint32_t* type, unsigned char* data,
+                       std::uint32_t* data_len) override;
+  long reg_query_info_key(win::reg_key key, reg_key_info* info) override;
+  long reg_enum_value(win::reg_key key, std::uint32_t index, char* name, std::uint32_t* name_len,
+                      std::uint32_t* type, unsigned char* data, std::uint32_t* data_len) override;
+  void reg_close_key(win::reg_key key) override;
+  std::string error_text(long code) override;
+
+  std::uint32_t file_attributes(const char* path) override;
+  int file_status(const char* path) override;
+  long long file_size(const char* path) override;
+  std::FILE* open_file(const char* path, const char* mode) override;
+  bool full_path(const char* path, std::string& out) override;
+
+  int message_box(window_handle owner, const char* text, const char* caption, unsigned style) override;
+
+  os_version_info os_version() override;
+  int is_wow64_process() override;
+
+  bool ansi_from_utf16(std::u16string_view text, std::string& out) override;
+  bool oem_from_ansi(std::string_view text, std::string& out) override;
+};
+
+}  // namespace resivex

@@ -1,0 +1,199 @@
+#include "tests/unit/fake_machine.h"
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace resivex::testing {
+
+namespace {
+
+std::string upper(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  }
+  return out;
+}
+
+const char* root_name(win::reg_key root) {
+  if (root == win::hkey_classes_root) return "HKCR";
+  if (root == win::hkey_current_user) return "HKCU";
+  if (root == win::hkey_local_machine) return "HKLM";
+  if (root == win::hkey_users) return "HKU";
+  if (root == win::hkey_current_config) return "HKCC";
+  return nullptr;
+}
+
+}  // namespace
+
+long fake_machine::reg_open_key(win::reg_key root, const char* sub_key, std::uint32_t, win::reg_key* key) {
+  const char* name = root_name(root);
+  if (name == nullptr) return win::error_invalid_handle;
+  std::string path = name;
+  std::string sub = sub_key;
+  while (!sub.empty() && sub.back() == '\\') sub.pop_back();
+  if (!sub.empty()) path += "\\" + sub;
+  for (const auto& [failing, code] : key_open_errors) {
+    if (upper(failing) == upper(path)) return code;
+  }
+  for (const auto& entry : keys) {
+    if (upper(entry.first) == upper(path)) {
+      *key = next_handle_++;
+      open_keys_[*key] = entry.first;
+      return 0;
+    }
+  }
+  if (sub.empty()) {  // a root opens itself
+    keys[path];
+    *key = next_handle_++;
+    open_keys_[*key] = path;
+    return 0;
+  }
+  return win::error_file_not_found;
+}
+
+long fake_machine::reg_query_value(win::reg_key key, const char* name, std::uint32_t* type, unsigned char* data,
+                                   std::uint32_t* data_len) {
+  const auto open = open_keys_.find(key);
+  if (open == open_keys_.end()) return win::error_invalid_handle;
+  for (const auto& [value_name, value] : keys[open->second]) {
+    if (upper(value_name) != upper(name)) continue;
+    if (value.data.size() > *data_len) {
+      *data_len = static_cast<std::uint32_t>(value.data.size());
+      return win::error_more_data;
+    }
+    *type = value.type;
+    std::memcpy(data, value.data.data(), value.data.size());
+    *data_len = static_cast<std::uint32_t>(value.data.size());
+    return 0;
+  }
+  return win::error_file_not_found;
+}
+
+long fake_machine::reg_query_info_key(win::reg_key key, reg_key_info* info) {
+  const auto open = open_keys_.find(key);
+  if (open == open_keys_.end()) return win::error_invalid_handle;
+  reg_key_info result;
+  for (const auto& [value_name, value] : keys[open->second]) {
+    ++result.values;
+    result.max_value_name_len = std::max<std::uint32_t>(result.max_value_name_len,
+                                                        static_cast<std::uint32_t>(value_name.size()));
+    result.max_value_data_len = std::max<std::uint32_t>(result.max_value_data_len,
+                                                        static_cast<std::uint32_t>(value.data.size()));
+  }
+  *info = result;
+  return 0;
+}
+
+long fake_machine::reg_enum_value(win::reg_key key, std::uint32_t index, char* name, std::uint32_t* name_len,
+                                  std::uint32_t* type, unsigned char* data, std::uint32_t* data_len) {
+  const auto open = open_keys_.find(key);
+  if (open == open_keys_.end()) return win::error_invalid_handle;
+  const auto& values = keys[open->second];
+  if (index >= values.size()) return win::error_no_more_items;
+  auto it = values.begin();
+  std::advance(it, index);
+  if (it->first.size() + 1 > *name_len || it->second.data.size() > *data_len) return win::error_more_data;
+  std::memcpy(name, it->first.c_str(), it->first.size() + 1);
+  *name_len = static_cast<std::uint32_t>(it->first.size());
+  *type = it->second.type;
+  std::memcpy(data, it->second.data.data(), it->second.data.size());
+  *data_len = static_cast<std::uint32_t>(it->second.data.size());
+  return 0;
+}
+
+void fake_machine::reg_close_key(win::reg_key key) { open_keys_.erase(key); }
+
+std::string fake_machine::error_text(long code) {
+  switch (code) {
+    case win::error_access_denied: return "Access is denied.\r\n";
+    case win::error_invalid_handle: return "The handle is invalid.\r\n";
+    default: return "System error " + std::to_string(code) + ".\r\n";
+  }
+}
+
+std::uint32_t fake_machine::file_attributes(const char* path) {
+  ++attribute_queries;
+  if (existing_folders.count(path) != 0) return win::file_attribute_directory;
+  if (existing_files.count(path) != 0) return 0x20;
+  return win::invalid_file_attributes;
+}
+
+int fake_machine::file_status(const char* path) {
+  const auto failing = stat_errors.find(path);
+  if (failing != stat_errors.end()) return failing->second;
+  return existing_files.count(path) != 0 || existing_folders.count(path) != 0 ? 0 : ENOENT;
+}
+
+long long fake_machine::file_size(const char* path) {
+  struct stat st {};
+  if (::stat(path, &st) != 0) return -1;
+  return static_cast<long long>(st.st_size);
+}
+
+std::FILE* fake_machine::open_file(const char* path, const char* mode) {
+  if (unopenable.count(path) != 0) return nullptr;
+  const bool writing = std::strchr(mode, 'w') != nullptr || std::strchr(mode, 'a') != nullptr;
+  if (writing) opened_for_writing.emplace_back(path);
+  if (writing && unwritable.count(path) != 0) return std::fopen("/dev/full", "w");
+  return std::fopen(path, mode);
+}
+
+bool fake_machine::full_path(const char* path, std::string& out) {
+  out = path;
+  return true;
+}
+
+int fake_machine::message_box(window_handle owner, const char* text, const char* caption, unsigned style) {
+  boxes.push_back({owner, text, caption, style});
+  return 1;
+}
+
+bool fake_machine::open_result_window(window_handle, const char* path) {
+  if (windows_fail) return false;
+  windows.emplace_back(path);
+  return true;
+}
+
+bool fake_machine::ansi_from_utf16(std::u16string_view text, std::string& out) {
+  out.clear();
+  bool exact = true;
+  for (char16_t c : text) {
+    if (c <= 0xFF) {
+      out += static_cast<char>(c);
+    } else {
+      out += '?';
+      exact = false;
+    }
+  }
+  return exact;
+}
+
+bool fake_machine::oem_from_ansi(std::string_view text, std::string& out) {
+  static const std::map<unsigned char, unsigned char> cp850 = {
+      {0xE9, 0x82}, {0xDC, 0x9A}, {0xFC, 0x81}, {0xE4, 0x84}, {0xF6, 0x94},
+      {0xC4, 0x8E}, {0xD6, 0x99}, {0xDF, 0xE1}, {0xEF, 0x8B}, {0xE8, 0x8A}};
+  out.clear();
+  bool exact = true;
+  for (char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x80) {
+      out += c;
+    } else if (const auto it = cp850.find(u); it != cp850.end()) {
+      out += static_cast<char>(it->second);
+    } else {
+      out += '?';
+      exact = false;
+    }
+  }
+  return exact;
+}
+
+std::vector<std::string> fake_machine::captions() const {
+  std::vector<std::string> out;
+  for (const shown_box& b : boxes) out.push_back(b.caption);
+  return out;
+}
+
+}  // namespace resivex::testing

@@ -1,0 +1,84 @@
+// A scripted machine for the unit tests: files and folders that "exist", a registry, and a record of every
+// message box and result window. Output and report files are real files in a scratch folder, so the tests
+// read back exactly the bytes a run wrote.
+#pragma once
+
+#include "conversion/machine.h"
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace resivex::testing {
+
+struct shown_box {
+  window_handle owner;
+  std::string text;
+  std::string caption;
+  unsigned style;
+};
+
+struct fake_value {
+  std::uint32_t type = 0;
+  std::string data;  // raw bytes
+};
+
+class fake_machine : public machine {
+public:
+  // Files and folders that exist on the fake machine (paths compare exactly).
+  std::set<std::string> existing_files;
+  std::set<std::string> existing_folders;
+  std::map<std::string, int> stat_errors;  // path -> errno of a status query that fails although it exists
+  std::set<std::string> unopenable;        // paths that open_file refuses
+  std::set<std::string> unwritable;        // paths that open, but every write fails (disk full)
+  std::vector<std::string> opened_for_writing;
+  int attribute_queries = 0;
+
+  // Registry: key paths as "HKLM\\Software\\X" (short root names), compared without regard to case.
+  std::map<std::string, std::map<std::string, fake_value>> keys;
+  std::map<std::string, long> key_open_errors;  // key path -> error code of RegOpenKeyExA
+
+  std::vector<shown_box> boxes;
+  std::vector<std::string> windows;
+  bool windows_fail = false;
+
+  os_version_info version{win::ver_platform_win32_nt, 10};
+  int wow64 = 0;
+
+  void add_file(const std::string& path) { existing_files.insert(path); }
+  void add_folder(const std::string& path) { existing_folders.insert(path); }
+
+  long reg_open_key(win::reg_key root, const char* sub_key, std::uint32_t access, win::reg_key* key) override;
+  long reg_query_value(win::reg_key key, const char* name, std::uint32_t* type, unsigned char* data,
+                       std::uint32_t* data_len) override;
+  long reg_query_info_key(win::reg_key key, reg_key_info* info) override;
+  long reg_enum_value(win::reg_key key, std::uint32_t index, char* name, std::uint32_t* name_len,
+                      std::uint32_t* type, unsigned char* data, std::uint32_t* data_len) override;
+  void reg_close_key(win::reg_key key) override;
+  std::string error_text(long code) override;
+
+  std::uint32_t file_attributes(const char* path) override;
+  int file_status(const char* path) override;
+  long long file_size(const char* path) override;
+  std::FILE* open_file(const char* path, const char* mode) override;
+  bool full_path(const char* path, std::string& out) override;
+
+  int message_box(window_handle owner, const char* text, const char* caption, unsigned style) override;
+  bool open_result_window(window_handle owner, const char* path) override;
+
+  os_version_info os_version() override { return version; }
+  int is_wow64_process() override { return wow64; }
+
+  // ANSI is Latin-1 here; OEM maps a few Latin-1 letters as code page 850 does.
+  bool ansi_from_utf16(std::u16string_view text, std::string& out) override;
+  bool oem_from_ansi(std::string_view text, std::string& out) override;
+
+  std::vector<std::string> captions() const;
+
+private:
+  std::map<win::reg_key, std::string> open_keys_;
+  win::reg_key next_handle_ = 0x1000;
+};
+
+}  // namespace resivex::testing

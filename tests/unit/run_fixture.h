@@ -1,0 +1,47 @@
+// A fixture that runs whole conversions over the fake machine in a scratch folder.
+#pragma once
+
+#include "conversion/command_line.h"
+#include "conversion/convert.h"
+#include "tests/unit/fake_machine.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace resivex::testing {
+
+class run_fixture : public ::testing::Test {
+protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // The scratch folder's path joined with name.
+  std::string path(const std::string& name) const;
+  // Writes a file into the scratch folder; returns its path.
+  std::string write_file(const std::string& name, const std::string& bytes) const;
+  std::string read_file(const std::string& full_path) const;
+  bool exists(const std::string& full_path) const;
+  // Writes the report (with Regshot's two heading lines in front) and converts it.
+  run_result convert_text(const std::string& body, const std::string& name = "report.txt");
+  run_result convert(const std::string& report_path);
+  // The batch file of the last conversion of report.txt.
+  std::string batch() const { return read_file(path("report.bat")); }
+
+  fake_machine machine_;
+  std::unique_ptr<run_state> rs_;
+  std::filesystem::path dir_;
+};
+
+// Regshot's first lines, as a report begins.
+inline const std::string report_heading = "Regshot 1.9.1 x64 ANSI (beta r321)\r\nComments: \r\n";
+
+// The header of the batch file in DEL form for a batch file at bat_path.
+std::string del_header(const std::string& bat_path);
+std::string dir_header(const std::string& bat_path);
+inline const std::string folder_prompt =
+    "set _nop=\nset _ok=\nset /p _ok=Remove prompt to delete folders? (Y/N) :\nif /I \"%_ok%\" == \"Y\" set _nop=/Q\n";
+
+}  // namespace resivex::testing

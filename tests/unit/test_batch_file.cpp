@@ -1,0 +1,1 @@
+#include "tests/unit/run_fixture.h"
