@@ -246,6 +246,11 @@ entry_status read_report_entry(run_state& rs, entry_kind kind) {
   return rs.report->read_entry(kind, rs.line_buf, rs.line_len, rs.line_state);
 }
 
+entry_status read_report_entry2(run_state& rs, entry_kind kind) {
+  int length = 0;
+  return rs.report->read_entry(kind, rs.line_buf2, length, rs.line2_state);
+}
+
 int parse_count(run_state& rs) {
   const std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
   clear_text(rs.out_line);

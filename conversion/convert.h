@@ -22,8 +22,11 @@ void load_exclusion_list(run_state& rs);
 // end of the report.
 int read_report_line(run_state& rs);
 int read_report_line2(run_state& rs);
-// Reads the next entry of the current section into line_buf (sets line_len).
+// Reads the next entry of the current section into line_buf (sets line_len) or line_buf2 (leaves line_len).
+// A whole entry: lines Regshot broke are joined again, blank lines passed over; at the line that ends the
+// section it returns section_end and leaves that line for read_report_line.
 entry_status read_report_entry(run_state& rs, entry_kind kind);
+entry_status read_report_entry2(run_state& rs, entry_kind kind);
 // The count after the colon of the section title in line_buf; its text is left in out_line. A count beyond
 // the range of an int is taken as the nearest value in range.
 int parse_count(run_state& rs);
