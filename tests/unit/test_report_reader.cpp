@@ -1,1 +1,331 @@
-#include "tests/unit/run_fixture.h"
+// The report reader: physical lines, encodings, the joining of entries that Regshot spread over several lines,
+// and the section ends.
+#include "conversion/report_reader.h"
+
+#include "tests/unit/fake_machine.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace resivex::testing {
+namespace {
+
+std::FILE* stream_of(const std::string& bytes) {
+  std::FILE* f = std::tmpfile();
+  std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::rewind(f);
+  return f;
+}
+
+std::string utf16(const std::u16string& text, bool bom) {
+  std::string out = bom ? std::string("\xFF\xFE", 2) : std::string();
+  for (char16_t c : text) {
+    out += static_cast<char>(c & 0xFF);
+    out += static_cast<char>(c >> 8);
+  }
+  return out;
+}
+
+class reader_test : public ::testing::Test {
+protected:
+  void open(const std::string& bytes, bool joins = true) {
+    reader_ = std::make_unique<report_reader>(machine_, stream_of(bytes), joins);
+  }
+  std::string line() {
+    const int n = reader_->read_line(buf_, flags_);
+    return std::string(buf_, static_cast<std::size_t>(n));
+  }
+  entry_status entry(entry_kind kind, std::string& text) {
+    int n = 0;
+    const entry_status s = reader_->read_entry(kind, buf_, n, flags_);
+    text.assign(buf_, static_cast<std::size_t>(n));
+    return s;
+  }
+
+  fake_machine machine_;
+  std::unique_ptr<report_reader> reader_;
+  char buf_[line_capacity];
+  line_flags flags_;
+};
+
+TEST_F(reader_test, lines_keep_one_line_feed_and_the_last_line_needs_none) {
+  open("first\r\nsecond\nthird");
+  EXPECT_EQ(line(), "first\n");
+  EXPECT_EQ(line(), "second\n");
+  EXPECT_EQ(line(), "third");
+  EXPECT_FALSE(flags_.damaged());
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(line(), "") << "reading after the end keeps returning 0";
+}
+
+TEST_F(reader_test, a_lone_carriage_return_stays_in_the_line) {
+  open("a\rb\r\n");
+  EXPECT_EQ(line(), "a\rb\n");
+}
+
+TEST_F(reader_test, lines_longer_than_the_buffer_are_cut_and_marked) {
+  const std::string exact(8191, 'x');
+  const std::string longer(20000, 'y');
+  open("head\r\n" + exact + "\r\n" + longer + "\r\nnext\r\n");
+  EXPECT_EQ(line(), "head\n");
+  EXPECT_EQ(line(), exact) << "8191 characters fill the buffer: no room for the line end";
+  EXPECT_TRUE(flags_.cut);
+  EXPECT_EQ(line(), std::string(8191, 'y'));
+  EXPECT_TRUE(flags_.cut);
+  EXPECT_EQ(line(), "next\n") << "the rest of a long line is skipped, not returned as a line";
+  EXPECT_FALSE(flags_.cut);
+}
+
+TEST_F(reader_test, a_line_of_8190_characters_still_fits_with_its_line_end) {
+  const std::string fits(8190, 'z');
+  open(fits + "\r\n");
+  EXPECT_EQ(line(), fits + "\n");
+  EXPECT_FALSE(flags_.cut);
+}
+
+TEST_F(reader_test, nul_bytes_neither_end_the_input_nor_the_line) {
+  static const char bytes[] = "Regshot\r\n\0start\r\nmid\0dle\r\nafter\r\n";
+  open(std::string(bytes, sizeof bytes - 1));
+  EXPECT_EQ(line(), "Regshot\n");
+  EXPECT_EQ(line(), "\x01start\n");
+  EXPECT_TRUE(flags_.had_nul);
+  EXPECT_EQ(line(), "mid\x01" "dle\n");
+  EXPECT_TRUE(flags_.damaged());
+  EXPECT_EQ(line(), "after\n");
+  EXPECT_FALSE(flags_.damaged());
+}
+
+TEST_F(reader_test, utf16_reports_are_recognised_with_or_without_a_mark) {
+  const std::u16string text = u"Regshot 1.9.0 x64 Unicode\r\nFiles added: 1\r\nC:\\Caf\u00e9\\x.txt\r\n";
+  for (bool bom : {false, true}) {
+    SCOPED_TRACE(bom ? "with mark" : "without mark");
+    open(utf16(text, bom));
+    EXPECT_EQ(reader_->encoding(), report_encoding::utf16le);
+    EXPECT_EQ(line(), "Regshot 1.9.0 x64 Unicode\n");
+    EXPECT_EQ(line(), "Files added: 1\n");
+    EXPECT_EQ(line(), "C:\\Caf\xE9\\x.txt\n");
+    EXPECT_FALSE(flags_.damaged());
+    EXPECT_EQ(line(), "");
+  }
+}
+
+TEST_F(reader_test, a_garbled_first_character_does_not_hide_utf16) {
+  // Regshot's Unicode builds sometimes write U+80B9 for the "R" of the heading, without a mark.
+  open(utf16(u"\u80B9egshot 1.9.0 x64 Unicode\r\nComments: \r\n", false));
+  EXPECT_EQ(reader_->encoding(), report_encoding::utf16le);
+  line();
+  EXPECT_TRUE(flags_.lossy) << "the garbled character has no ANSI form here";
+  EXPECT_EQ(line(), "Comments: \n");
+}
+
+TEST_F(reader_test, characters_outside_the_ansi_code_page_mark_the_line_lossy) {
+  open(utf16(u"head\r\nC:\\\u0444\u0430\u0439\u043b.txt\r\nC:\\plain.txt\r\n", true));
+  line();
+  line();
+  EXPECT_TRUE(flags_.lossy);
+  EXPECT_TRUE(flags_.damaged());
+  line();
+  EXPECT_FALSE(flags_.lossy);
+}
+
+TEST_F(reader_test, utf8_mark_is_skipped_and_text_converted) {
+  open("\xEF\xBB\xBFRegshot\r\nC:\\Caf\xC3\xA9\r\nbad \xC3(\r\n");
+  EXPECT_EQ(reader_->encoding(), report_encoding::utf8);
+  EXPECT_EQ(line(), "Regshot\n");
+  EXPECT_EQ(line(), "C:\\Caf\xE9\n");
+  EXPECT_FALSE(flags_.damaged());
+  line();
+  EXPECT_TRUE(flags_.lossy) << "malformed UTF-8 cannot be trusted";
+}
+
+TEST_F(reader_test, lines_broken_at_1000_characters_are_joined_after_regshot_1_9) {
+  const std::string first(1000, 'a');
+  const std::string rest(10, 'b');
+  open("Regshot 1.9.1 x64 ANSI\r\n" + first + "\r\n" + rest + "\r\nnext\r\n");
+  line();
+  EXPECT_EQ(line(), first + rest + "\n");
+  EXPECT_EQ(line(), "next\n");
+
+  open("Regshot 1.8.2\r\n" + first + "\r\n" + rest + "\r\n");
+  line();
+  EXPECT_EQ(line(), first + "\n") << "Regshot 1.8 never breaks lines: 1000 characters are a whole entry";
+  EXPECT_EQ(line(), rest + "\n");
+}
+
+TEST_F(reader_test, a_chain_of_breaks_is_joined_and_cut_when_it_outgrows_the_buffer) {
+  std::string report = "Regshot 1.9.0\r\n";
+  for (int i = 0; i < 9; ++i) report += std::string(1000, static_cast<char>('a' + i)) + "\r\n";
+  report += "end\r\nnext\r\n";
+  open(report);
+  line();
+  const std::string joined = line();
+  EXPECT_EQ(joined.size(), 8191u);
+  EXPECT_TRUE(flags_.cut);
+  EXPECT_EQ(line(), "next\n") << "the joined entry is consumed whole even when it is cut";
+}
+
+TEST_F(reader_test, utf16_breaks_count_characters_not_bytes) {
+  std::u16string first(999, u'x');
+  first += u'\u00e9';  // 1000 characters, 2000 bytes
+  open(utf16(u"Regshot 1.9.0\r\n" + first + u"\r\ny\r\n", false));
+  line();
+  EXPECT_EQ(line(), std::string(999, 'x') + "\xE9y\n");
+}
+
+TEST_F(reader_test, registry_entries_take_their_raw_line_breaks_along) {
+  open("Regshot 1.9.1\r\n"
+       "HKLM\\Software\\A\\Multi: \"a\r\nb\nc\"\r\n"
+       "HKLM\\Software\\A\\Next: \"x\"\r\n"
+       "\r\n"
+       "----------------------------------\r\n"
+       "Values modified: 1\r\n");
+  line();
+  std::string text;
+  EXPECT_EQ(entry(entry_kind::registry, text), entry_status::entry);
+  EXPECT_EQ(text, "HKLM\\Software\\A\\Multi: \"a\r\nb\nc\"\n");
+  EXPECT_EQ(entry(entry_kind::registry, text), entry_status::entry);
+  EXPECT_EQ(text, "HKLM\\Software\\A\\Next: \"x\"\n");
+  EXPECT_EQ(entry(entry_kind::registry, text), entry_status::section_end);
+  EXPECT_EQ(entry(entry_kind::registry, text), entry_status::section_end) << "the end is not consumed";
+  EXPECT_EQ(line(), "----------------------------------\n");
+  EXPECT_EQ(line(), "Values modified: 1\n");
+}
+
+TEST_F(reader_test, blank_lines_between_entries_are_not_entries_but_blank_lines_inside_data_are_data) {
+  open("Regshot 1.9.1\r\n"
+       "HKU\\S\\A: \"one\"\r\n"
+       "\r\n"
+       "HKU\\S\\B: \"two\r\n"
+       "\r\n"
+       "\r\n"
+       "lines\"\r\n"
+       "\r\n"
+       "HKEY_LOCAL_MACHINE\\X\r\n"
+       "\r\n"
+       "Total changes: 3\r\n");
+  line();
+  std::string text;
+  ASSERT_EQ(entry(entry_kind::registry, text), entry_status::entry);
+  EXPECT_EQ(text, "HKU\\S\\A: \"one\"\n");
+  ASSERT_EQ(entry(entry_kind::registry, text), entry_status::entry);
+  EXPECT_EQ(text, "HKU\\S\\B: \"two\r\n\r\n\r\nlines\"\n");
+  ASSERT_EQ(entry(entry_kind::registry, text), entry_status::entry);
+  EXPECT_EQ(text, "HKEY_LOCAL_MACHINE\\X\n");
+  EXPECT_EQ(entry(entry_kind::registry, text), entry_status::section_end);
+  EXPECT_EQ(line(), "Total changes: 3\n");
+}
+
+TEST_F(reader_test, file_system_entries_are_single_lines) {
+  open("Regshot 1.9.1\r\n"
+       "C:\\a\r\n"
+       "0x00000010\r\n"
+       "\r\n"
+       "C:\\b\r\n"
+       "\r\n"
+       "----------------------------------\r\n");
+  line();
+  std::string text;
+  std::vector<std::string> got;
+  while (entry(entry_kind::file_system, text) == entry_status::entry) got.push_back(text);
+  EXPECT_EQ(got, (std::vector<std::string>{"C:\\a\n", "0x00000010\n", "C:\\b\n"}));
+  EXPECT_EQ(entry(entry_kind::file_system, text), entry_status::section_end);
+}
+
+TEST_F(reader_test, an_entry_without_a_line_end_gets_one_and_the_input_then_ends) {
+  open("Regshot\r\nHKLM\\Software\\Last");
+  line();
+  std::string text;
+  EXPECT_EQ(entry(entry_kind::registry, text), entry_status::entry);
+  EXPECT_EQ(text, "HKLM\\Software\\Last\n");
+  EXPECT_FALSE(flags_.damaged());
+  EXPECT_EQ(entry(entry_kind::registry, text), entry_status::end_of_input);
+}
+
+TEST(section_boundary, titles_and_dashes_end_a_section_and_hives_start_entries) {
+  EXPECT_TRUE(is_section_boundary("----------------------------------"));
+  EXPECT_TRUE(is_section_boundary("Files [attributes?] modified: 3"));
+  EXPECT_TRUE(is_section_boundary("Total changes: 40"));
+  EXPECT_FALSE(is_section_boundary("-----"));
+  EXPECT_FALSE(is_section_boundary("files added: 3"));
+  EXPECT_TRUE(starts_with_hive("HKLM\\Software"));
+  EXPECT_TRUE(starts_with_hive("  \tHKEY_USERS\\S-1-5"));
+  EXPECT_TRUE(starts_with_hive("HKCU"));
+  EXPECT_FALSE(starts_with_hive("HKLMX\\Software"));
+  EXPECT_FALSE(starts_with_hive("hklm\\Software"));
+  EXPECT_FALSE(starts_with_hive("b\""));
+}
+
+// Every entry of every genuine report reaches its handler whole, and no section takes a line of the next one.
+class genuine_report_test : public ::testing::TestWithParam<std::string> {};
+
+struct section_rule {
+  std::string_view title;
+  entry_kind kind;
+  int lines_per_entry;
+};
+
+constexpr section_rule section_rules[] = {
+    {"Keys deleted:", entry_kind::registry, 1},       {"Keys added:", entry_kind::registry, 1},
+    {"Values deleted:", entry_kind::registry, 1},     {"Values added:", entry_kind::registry, 1},
+    {"Values modified:", entry_kind::registry, 2},    {"Folders added:", entry_kind::file_system, 1},
+    {"Folders deleted:", entry_kind::file_system, 1}, {"Files added:", entry_kind::file_system, 1},
+    {"Files deleted:", entry_kind::file_system, 1},
+};
+
+TEST_P(genuine_report_test, every_section_yields_exactly_its_count_of_whole_entries) {
+  const std::string file = std::string(RESIVEX_SHARED_DIR) + "/regshot/reports/" + GetParam();
+  std::FILE* f = std::fopen(file.c_str(), "rb");
+  ASSERT_NE(f, nullptr) << file;
+  fake_machine m;
+  report_reader reader(m, f);
+  char buf[line_capacity];
+  line_flags flags;
+  int sections = 0;
+  while (const int n = reader.read_line(buf, flags)) {
+    const std::string_view line(buf, static_cast<std::size_t>(n));
+    for (const section_rule& rule : section_rules) {
+      if (line.substr(0, rule.title.size()) != rule.title) continue;
+      ++sections;
+      const int count = std::atoi(buf + rule.title.size());
+      ASSERT_GT(reader.read_line(buf, flags), 0);  // the dashes under the title
+      int entries = 0;
+      int length = 0;
+      while (reader.read_entry(rule.kind, buf, length, flags) == entry_status::entry) {
+        const std::string_view entry(buf, static_cast<std::size_t>(length));
+        if (rule.kind == entry_kind::registry) {
+          EXPECT_TRUE(starts_with_hive(entry)) << rule.title << " took a foreign line: " << entry.substr(0, 80);
+          ++entries;
+        } else if (entry.size() > 1 && entry[1] == ':') {
+          ++entries;
+        }
+      }
+      EXPECT_EQ(entries, count * rule.lines_per_entry) << rule.title << " in " << GetParam();
+      break;
+    }
+  }
+  EXPECT_GT(sections, 0) << "no section was recognised in " << GetParam();
+}
+
+std::vector<std::string> genuine_reports() {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(std::string(RESIVEX_SHARED_DIR) + "/regshot/reports")) {
+    names.push_back(e.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(all, genuine_report_test, ::testing::ValuesIn(genuine_reports()),
+                         [](const auto& info) {
+                           std::string name = info.param.substr(0, 2);
+                           return "report_" + name;
+                         });
+
+}  // namespace
+}  // namespace resivex::testing
