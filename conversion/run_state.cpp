@@ -32,6 +32,7 @@ int free_run_buffers(run_state& rs) {
   rs.strip_buf.reset();
   rs.excl_list.clear();
   rs.excl_list.shrink_to_fit();
+  rs.excl_lines = 0;
   return 0;
 }
 

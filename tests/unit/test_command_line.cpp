@@ -1,1 +1,98 @@
-#include "tests/unit/run_fixture.h"
+// The command line: program folder, start-up report, listing word and registry view.
+#include "conversion/command_line.h"
+
+#include "tests/unit/fake_machine.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace resivex::testing {
+namespace {
+
+struct parsed {
+  int length;
+  std::unique_ptr<run_state> rs;
+};
+
+parsed parse(fake_machine& m, std::vector<std::string> args) {
+  std::vector<const char*> argv;
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  parsed p{0, std::make_unique<run_state>(m)};
+  p.length = process_command_line(*p.rs, static_cast<int>(argv.size()), argv.data());
+  return p;
+}
+
+TEST(command_line, program_folder_gives_the_help_file_and_the_exclusion_list) {
+  struct row {
+    std::string program, folder;
+  };
+  const row rows[] = {
+      {"C:\\Tools\\RESIVEX\\resivex.exe", "C:\\Tools\\RESIVEX\\"},
+      {"C:/Tools/resivex.exe", "C:/Tools/"},
+      {"resivex.exe", ""},  // started through a bare name: the current folder
+  };
+  for (const row& r : rows) {
+    fake_machine m;
+    const parsed p = parse(m, {r.program});
+    EXPECT_EQ(std::string(p.rs->program_folder), r.folder);
+    EXPECT_EQ(std::string(p.rs->help_path), r.folder + "RESIVEX.TXT");
+    EXPECT_EQ(std::string(p.rs->excl_path), r.folder + "do_not_modify_list.TXT");
+    EXPECT_EQ(p.length, 0);
+  }
+}
+
+TEST(command_line, the_listing_word_selects_del_or_dir) {
+  struct row {
+    const char* word;
+    const char* stored;
+  };
+  const row rows[] = {{"dir", "DIR"},       {"Dir", "DIR"}, {"dirs", "DIRS"}, {"del", "DEL"},
+                      {"delete", "DELETE"}, {"x", "DIR"},   {"list", "DIR"},  {"", "DIR"}};
+  for (const row& r : rows) {
+    fake_machine m;
+    const parsed p = parse(m, {"resivex.exe", "C:\\r.txt", r.word});
+    EXPECT_STREQ(p.rs->mode_word, r.stored) << r.word;
+  }
+  fake_machine m;
+  EXPECT_STREQ(parse(m, {"resivex.exe", "C:\\r.txt"}).rs->mode_word, "DEL");
+  EXPECT_STREQ(parse(m, {"resivex.exe", "C:\\r.txt", "delete" + std::string(40, 'x')}).rs->mode_word,
+               ("DELETE" + std::string(17, 'X')).c_str())
+      << "a long word is kept to 23 characters";
+  EXPECT_STREQ(parse(m, {"resivex.exe", "C:\\r.txt", "dir", "del"}).rs->mode_word, "DIR")
+      << "arguments after the second are ignored";
+}
+
+TEST(command_line, registry_view_follows_wow64) {
+  struct row {
+    int wow64;
+    std::uint32_t mask;
+  };
+  for (const row r : {row{1, 0x20119u}, row{0, 0x20019u}, row{-1, 0x20019u}}) {
+    fake_machine m;
+    m.wow64 = r.wow64;
+    EXPECT_EQ(parse(m, {"resivex.exe"}).rs->access_mask, r.mask) << r.wow64;
+  }
+}
+
+TEST(command_line, the_startup_report_is_taken_whole_or_refused) {
+  fake_machine m;
+  parsed p = parse(m, {"resivex.exe", "C:\\snap\\report.txt"});
+  EXPECT_EQ(p.length, 18);
+  EXPECT_STREQ(p.rs->startup_report, "C:\\snap\\report.txt");
+
+  EXPECT_EQ(parse(m, {"resivex.exe", ""}).length, 0) << "an empty argument converts nothing";
+  EXPECT_TRUE(m.boxes.empty());
+
+  const std::string long_path = "C:\\" + std::string(300, 'a') + ".txt";
+  p = parse(m, {"resivex.exe", long_path});
+  EXPECT_EQ(p.length, -1) << "a cut path would name another file";
+  EXPECT_STREQ(p.rs->startup_report, "");
+  ASSERT_EQ(m.boxes.size(), 1u);
+  EXPECT_EQ(m.boxes[0].caption, "Error");
+  EXPECT_NE(m.boxes[0].text.find(long_path.substr(0, 100)), std::string::npos);
+}
+
+}  // namespace
+}  // namespace resivex::testing
