@@ -1,1 +1,143 @@
+// The batch file's writer: header forms, the folder prompt, verbs, and the paths it refuses to write.
+#include "conversion/batch/batch_file.h"
+
 #include "tests/unit/run_fixture.h"
+
+#include <cerrno>
+
+namespace resivex::testing {
+namespace {
+
+using batch_file_test = run_fixture;
+
+std::string files_section(const std::vector<std::string>& paths) {
+  std::string s = "Files added: " + std::to_string(paths.size()) + "\r\n----------------------------------\r\n";
+  for (const std::string& p : paths) s += p + "\r\n";
+  return s + "\r\n----------------------------------\r\nTotal changes: 1\r\n";
+}
+
+TEST_F(batch_file_test, del_mode_writes_the_del_header_then_the_quoted_path) {
+  machine_.add_file("C:\\x\\a.txt");
+  convert_text(files_section({"C:\\x\\a.txt"}));
+  EXPECT_EQ(batch(), del_header(path("report.bat")) + "DEL \"C:\\x\\a.txt\"\npause\n");
+}
+
+TEST_F(batch_file_test, listing_words_are_written_whole_with_the_matching_header) {
+  struct row {
+    const char* word;
+    std::string header, line;
+  };
+  const row rows[] = {
+      {"DIR", "dir", "DIR \"C:\\x\\a.txt\"   \n"},
+      {"DIRS", "dir", "DIRS \"C:\\x\\a.txt\"   \n"},
+      {"DELETE", "del", "DELETE \"C:\\x\\a.txt\"\n"},
+  };
+  machine_.add_file("C:\\x\\a.txt");
+  for (const row& r : rows) {
+    copy_text(rs_->mode_word, r.word);
+    convert_text(files_section({"C:\\x\\a.txt"}));
+    const std::string header = r.header == "dir" ? dir_header(path("report.bat")) : del_header(path("report.bat"));
+    EXPECT_EQ(batch(), header + r.line + "pause\n") << r.word;
+  }
+}
+
+TEST_F(batch_file_test, a_file_path_holding_nop_brings_the_folder_prompt_in_both_modes) {
+  machine_.add_file("C:\\x\\my_nop.txt");
+  convert_text(files_section({"C:\\x\\my_nop.txt"}));
+  EXPECT_EQ(batch(), del_header(path("report.bat")) + folder_prompt + "DEL \"C:\\x\\my_nop.txt\"\npause\n");
+  copy_text(rs_->mode_word, "DIR");
+  convert_text(files_section({"C:\\x\\my_nop.txt"}));
+  EXPECT_EQ(batch(), dir_header(path("report.bat")) + folder_prompt + "DIR \"C:\\x\\my_nop.txt\"   \npause\n");
+}
+
+TEST_F(batch_file_test, percent_signs_are_doubled_so_cmd_reads_the_real_name) {
+  machine_.add_file("C:\\rstest\\100% done.txt");
+  machine_.add_file("C:\\a\\%PATH%.txt");
+  convert_text(files_section({"C:\\rstest\\100% done.txt", "C:\\a\\%PATH%.txt"}));
+  EXPECT_EQ(batch(), del_header(path("report.bat")) + "DEL \"C:\\rstest\\100%% done.txt\"\n" +
+                         "DEL \"C:\\a\\%%PATH%%.txt\"\npause\n");
+}
+
+TEST_F(batch_file_test, the_batch_name_in_the_header_is_written_as_cmd_reads_it) {
+  const std::string folder = "100% sure";
+  std::filesystem::create_directory(path(folder));
+  machine_.add_file("C:\\a.txt");
+  write_file(folder + "/report.txt", report_heading + files_section({"C:\\a.txt"}));
+  convert(path(folder + "/report.txt"));
+  std::string bat = path("100%% sure/report.bat");
+  EXPECT_EQ(read_file(path(folder + "/report.bat")), del_header(bat) + "DEL \"C:\\a.txt\"\npause\n");
+}
+
+TEST_F(batch_file_test, paths_are_converted_to_the_oem_code_page_or_left_out) {
+  machine_.add_file("C:\\Users\\Jos\xE9\\x.txt");
+  machine_.add_file("C:\\Users\\J\xE1n\\x.txt");  // no OEM form in the fake's code page
+  convert_text(files_section({"C:\\Users\\Jos\xE9\\x.txt", "C:\\Users\\J\xE1n\\x.txt"}));
+  EXPECT_EQ(batch(), del_header(path("report.bat")) + "DEL \"C:\\Users\\Jos\x82\\x.txt\"\npause\n");
+}
+
+TEST_F(batch_file_test, paths_that_could_name_something_else_are_never_written_nor_tested) {
+  const std::string unsafe[] = {
+      "C:\\",                  // the root of a drive
+      "C:\\a\\..\\Windows",    // climbs out of the listed folder
+      "C:\\a\\.\\b",           // a component Windows drops
+      "C:\\a\\\\b",            // empty component
+      "C:\\a?c.txt",           // wildcard
+      "C:\\a*.txt",            // wildcard
+      "C:\\a\"&del C:\\x",     // quote ends the argument
+      "C:\\a|b", "C:\\a<b", "C:\\a>b",
+      "C:relative.txt",        // relative to the drive's current folder
+      "\\\\server\\share\\x",  // not a drive path
+      "C:\\Windows.",          // trailing dot: Windows would open C:\Windows
+      "C:\\Windows \\x",       // trailing blank on a component
+      "C:\\file.txt:stream",   // an alternate data stream
+      "C:/Windows",            // other separator
+      "C:\\a\x01" "b",         // control character (NUL bytes arrive as 0x01)
+      "1:\\x",                 // no drive letter
+  };
+  std::vector<std::string> paths;
+  for (const std::string& p : unsafe) {
+    machine_.add_file(p);
+    machine_.add_folder(p);
+    paths.push_back(p);
+    EXPECT_FALSE(batch_path_is_safe(p)) << p;
+  }
+  machine_.attribute_queries = 0;
+  convert_text(files_section(paths));
+  EXPECT_EQ(batch(), "REM There are no files to delete.\npause\n");
+  EXPECT_EQ(machine_.attribute_queries, 0);
+}
+
+TEST_F(batch_file_test, characters_that_are_legal_in_names_stay_as_they_are) {
+  const std::string legal = "C:\\a&b\\c^d!e (x) [1] {2} ;=,'~#$@.txt";
+  EXPECT_TRUE(batch_path_is_safe(legal));
+  machine_.add_file(legal);
+  convert_text(files_section({legal}));
+  EXPECT_EQ(batch(), del_header(path("report.bat")) + "DEL \"" + legal + "\"\npause\n");
+}
+
+TEST_F(batch_file_test, existence_needs_attributes_and_a_status_that_is_not_missing) {
+  machine_.add_file("C:\\gone-by-status.txt");
+  machine_.stat_errors["C:\\gone-by-status.txt"] = ENOENT;
+  machine_.add_file("C:\\locked.txt");
+  machine_.stat_errors["C:\\locked.txt"] = EACCES;
+  EXPECT_FALSE(entry_exists(*rs_, "C:\\never.txt"));
+  EXPECT_FALSE(entry_exists(*rs_, "C:\\gone-by-status.txt"));
+  EXPECT_TRUE(entry_exists(*rs_, "C:\\locked.txt")) << "a status that fails otherwise still means present";
+}
+
+TEST_F(batch_file_test, overlong_paths_get_no_line) {
+  const std::string long_path = "C:\\" + std::string(1100, 'a');
+  machine_.add_file(long_path);
+  convert_text(files_section({long_path}));
+  EXPECT_EQ(batch(), "REM There are no files to delete.\npause\n");
+}
+
+TEST(entry_path, runs_to_the_first_tab_or_line_end) {
+  EXPECT_EQ(entry_path_of("C:\\a b\tignored\n"), "C:\\a b");
+  EXPECT_EQ(entry_path_of("C:\\a\n"), "C:\\a");
+  EXPECT_EQ(entry_path_of("  \tC:\\a\n", 3), "C:\\a");
+  EXPECT_EQ(entry_path_of("C:\\last"), "C:\\last");
+}
+
+}  // namespace
+}  // namespace resivex::testing

@@ -1,1 +1,161 @@
+// The "Folders added:" section and the folders it lists.
+#include "conversion/batch/folders.h"
+
 #include "tests/unit/run_fixture.h"
+
+namespace resivex::testing {
+namespace {
+
+const std::string dashes = "----------------------------------\r\n";
+
+std::string section(const std::string& title, const std::vector<std::string>& lines, int count = -1) {
+  std::string s = dashes + title + " " + std::to_string(count < 0 ? static_cast<int>(lines.size()) : count) + "\r\n" +
+                  dashes;
+  for (const std::string& l : lines) s += l + "\r\n";
+  return s + "\r\n";
+}
+
+std::string rmdir(const std::string& p) { return "RMDIR /S %_nop% \"" + p + "\"\n"; }
+std::string del(const std::string& p) { return "DEL \"" + p + "\"\n"; }
+
+class folders_test : public run_fixture {
+protected:
+  void exist(std::initializer_list<std::string> folders, std::initializer_list<std::string> files = {}) {
+    for (const std::string& f : folders) machine_.add_folder(f);
+    for (const std::string& f : files) machine_.add_file(f);
+  }
+  std::string expected(const std::string& lines) const {
+    return del_header(path("report.bat")) + folder_prompt + lines + "pause\n";
+  }
+};
+
+TEST_F(folders_test, a_first_folder_brings_header_and_prompt_then_rmdir) {
+  exist({"C:\\A"});
+  convert_text(section("Folders added:", {"C:\\A"}));
+  EXPECT_EQ(batch(), expected(rmdir("C:\\A")));
+}
+
+TEST_F(folders_test, nothing_outside_a_listed_folder_is_taken_for_inside_it) {
+  exist({"C:\\A", "C:\\A\\B", "C:\\AB"}, {"C:\\A\\x.txt", "C:\\A\\B\\y.txt", "C:\\A.txt", "C:\\AB\\x.txt"});
+  convert_text(section("Folders added:", {"C:\\A", "C:\\A\\B", "C:\\AB"}));
+  EXPECT_EQ(batch(), expected(rmdir("C:\\A") + rmdir("C:\\AB")));
+  convert_text(section("Folders added:", {"C:\\A"}) +
+               section("Files added:", {"C:\\A\\x.txt", "C:\\A\\B\\y.txt", "C:\\A.txt", "C:\\AB\\x.txt"}));
+  EXPECT_EQ(batch(), expected(rmdir("C:\\A") + del("C:\\A.txt") + del("C:\\AB\\x.txt")));
+}
+
+TEST_F(folders_test, a_parent_after_its_subfolder_and_a_repeated_folder) {
+  exist({"C:\\A", "C:\\A\\B"});
+  convert_text(section("Folders added:", {"C:\\A\\B", "C:\\A", "C:\\A\\B", "C:\\A"}));
+  EXPECT_EQ(batch(), expected(rmdir("C:\\A\\B") + rmdir("C:\\A")));
+}
+
+TEST_F(folders_test, a_folder_that_is_gone_still_keeps_what_lies_below_it_out) {
+  exist({"C:\\Gone\\Sub"}, {"C:\\Gone\\file.txt"});
+  convert_text(section("Folders added:", {"C:\\Gone", "C:\\Gone\\Sub"}) + section("Files added:", {"C:\\Gone\\file.txt"}));
+  EXPECT_EQ(batch(), "REM There are no files to delete.\npause\n");
+}
+
+TEST_F(folders_test, program_files_folders_are_never_listed) {
+  exist({"C:\\Program Files (x86)", "C:\\Program Files\\Vendor", "C:\\x\\program files", "C:\\y\\Program Files"});
+  convert_text(section("Folders added:", {"C:\\Program Files (x86)", "C:\\Program Files\\Vendor",
+                                          "C:\\x\\program files"}));
+  EXPECT_EQ(batch(), expected(rmdir("C:\\Program Files\\Vendor") + rmdir("C:\\x\\program files")));
+  // The last line of a report without a line end keeps its last character for the rule.
+  write_file("report.txt", report_heading + dashes + "Folders added: 1\r\n" + dashes + "C:\\y\\Program Files");
+  convert(path("report.txt"));
+  EXPECT_EQ(batch(), "REM There are no files to delete.\npause\n");
+}
+
+TEST_F(folders_test, program_files_rule_looks_at_the_last_component_only) {
+  EXPECT_TRUE(program_files_rule("C:\\Program Files\n"));
+  EXPECT_TRUE(program_files_rule("C:\\Program Files (x86)\n"));
+  EXPECT_TRUE(program_files_rule("C:\\x\\My Program Files\n"));
+  EXPECT_FALSE(program_files_rule("C:\\Program Files\\Vendor\n"));
+  EXPECT_FALSE(program_files_rule("C:\\program files\n"));
+  EXPECT_TRUE(program_files_rule("XProgram Files\n")) << "without a backslash: the text after the first character";
+  EXPECT_FALSE(program_files_rule("Program Files\n"));
+}
+
+TEST_F(folders_test, regshot_1_9_1_attribute_lines_and_tabs_are_not_part_of_entries) {
+  exist({"C:\\A", "C:\\B"});
+  convert_text(section("Folders added:", {"C:\\A", "0x00000010", "C:\\B\tmore", "0x00000010 --> 0x00000012"}, 2));
+  EXPECT_EQ(batch(), expected(rmdir("C:\\A") + rmdir("C:\\B")));
+}
+
+TEST_F(folders_test, zero_folders_and_counts_beyond_the_section_take_nothing_from_the_next_section) {
+  exist({"C:\\A"}, {"C:\\A\\x.txt", "C:\\f.txt"});
+  convert_text(section("Folders added:", {"C:\\A"}, 0) + section("Files added:", {"C:\\f.txt"}));
+  EXPECT_EQ(batch(), del_header(path("report.bat")) + del("C:\\f.txt") + "pause\n");
+  convert_text(section("Folders added:", {"C:\\A"}, 40) + section("Files added:", {"C:\\A\\x.txt", "C:\\f.txt"}));
+  EXPECT_EQ(batch(), expected(rmdir("C:\\A") + del("C:\\f.txt")));
+}
+
+TEST_F(folders_test, dir_mode_lists_folders_without_the_prompt) {
+  exist({"C:\\A"}, {"C:\\b.txt"});
+  copy_text(rs_->mode_word, "DIR");
+  convert_text(section("Folders added:", {"C:\\A"}) + section("Files added:", {"C:\\b.txt"}));
+  EXPECT_EQ(batch(), dir_header(path("report.bat")) + "DIR \"C:\\A\"   \nDIR \"C:\\b.txt\"   \npause\n");
+}
+
+TEST_F(folders_test, the_listing_word_comes_back_after_the_section_however_it_ends) {
+  exist({"C:\\A"});
+  write_file("report.txt", report_heading + dashes + "Folders added: 3\r\n" + dashes + "C:\\A\r\n");
+  convert(path("report.txt"));
+  EXPECT_STREQ(rs_->mode_word, "DEL") << "the report ended inside the section";
+  copy_text(rs_->mode_word, "DELETE");
+  convert_text(section("Folders added:", {"C:\\A"}));
+  EXPECT_STREQ(rs_->mode_word, "DELETE");
+}
+
+TEST_F(folders_test, files_listed_before_the_folders_section_keep_their_lines) {
+  // Regshot before 1.9.1 writes "Files added:" first: a later section changes nothing earlier.
+  exist({"C:\\A"}, {"C:\\A\\x.txt"});
+  convert_text(section("Files added:", {"C:\\A\\x.txt"}) + section("Folders added:", {"C:\\A"}));
+  EXPECT_EQ(batch(), del_header(path("report.bat")) + del("C:\\A\\x.txt") + folder_prompt + rmdir("C:\\A") +
+                         "pause\n");
+}
+
+TEST_F(folders_test, a_second_section_announcing_fewer_folders_than_stored_stops_with_the_message) {
+  exist({"C:\\A", "C:\\B", "C:\\C"});
+  convert_text(section("Folders added:", {"C:\\A", "C:\\B"}) + section("Folders added:", {"C:\\C"}));
+  EXPECT_EQ(batch(), expected(rmdir("C:\\A") + rmdir("C:\\B")));
+  ASSERT_EQ(machine_.boxes.size(), 1u);
+  EXPECT_EQ(machine_.boxes[0].text,
+            "More than 1 entries for folders array buffer! \nRun the .BAT file and then run RESIVEX again.");
+  EXPECT_EQ(machine_.boxes[0].caption, "Too many entries");
+}
+
+TEST_F(folders_test, damaged_entries_are_neither_listed_nor_stored) {
+  exist({"C:\\rstest\\?????"}, {"C:\\rstest\\?????\\x.txt"});
+  std::u16string text = u"Regshot 1.9.0 x64 Unicode\r\nComments: \r\n" + std::u16string(u"----------------------------------\r\n") +
+                        u"Folders added: 1\r\n----------------------------------\r\nC:\\rstest\\\u041d\u043e\u0432\u044b\u0439\r\n";
+  std::string bytes;
+  for (char16_t c : text) bytes += std::string{static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+  convert(write_file("report.txt", bytes));
+  EXPECT_EQ(batch(), "REM There are no files to delete.\npause\n");
+  EXPECT_EQ(rs_->folders_stored, 0);
+}
+
+TEST(folder_index, finds_paths_and_their_descendants_only) {
+  folder_index index;
+  EXPECT_FALSE(index.contains_or_below("C:\\A"));
+  index.insert("C:\\A");
+  index.insert("D:\\x\\y");
+  EXPECT_TRUE(index.contains_or_below("C:\\A"));
+  EXPECT_TRUE(index.contains_or_below("C:\\A\\B\\c.txt"));
+  EXPECT_FALSE(index.contains_or_below("C:\\AB"));
+  EXPECT_FALSE(index.contains_or_below("C:\\A.txt"));
+  EXPECT_FALSE(index.contains_or_below("c:\\a\\b")) << "exact case, as the report writes it";
+  EXPECT_TRUE(index.contains_or_below("D:\\x\\y\\z"));
+  EXPECT_FALSE(index.contains_or_below("D:\\x"));
+  for (int i = 0; i < 5000; ++i) index.insert("E:\\f" + std::to_string(i));
+  EXPECT_EQ(index.size(), 5002u);
+  EXPECT_TRUE(index.contains_or_below("E:\\f4999\\deep\\file"));
+  EXPECT_FALSE(index.contains_or_below("E:\\f5000"));
+  index.clear();
+  EXPECT_FALSE(index.contains_or_below("C:\\A"));
+}
+
+}  // namespace
+}  // namespace resivex::testing
