@@ -198,7 +198,7 @@ bool report_reader::next_physical() {
   if (phys_lf_ && last_was_cr) {
     phys_cr_ = true;
     --units;
-    if (!line_cut) phys_.resize(phys_.size() - unit);  // a cut line never kept its last unit
+    if (!line_cut) phys_.erase(phys_.size() - unit);  // a cut line never kept its last unit
   }
   phys_cut_ = phys_cut_ || line_cut;
   phys_units_ = units;
