@@ -1,0 +1,52 @@
+// A deterministic machine for fuzzing whole conversions: whether a path, key or value exists, and a value's
+// type and data, follow from a hash of its name, so every handler is reached and every run can be replayed.
+#pragma once
+
+#include "conversion/machine.h"
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace resivex::fuzzing {
+
+std::uint64_t name_hash(std::string_view text);
+
+class fuzz_machine : public machine {
+public:
+  // True when the machine says the path exists (as file or folder).
+  static bool path_exists(std::string_view path) { return name_hash(path) % 3 == 0; }
+
+  std::vector<std::string> opened_for_writing;
+  std::vector<std::string> windows;
+  int boxes = 0;
+
+  long reg_open_key(win::reg_key root, const char* sub_key, std::uint32_t access, win::reg_key* key) override;
+  long reg_query_value(win::reg_key key, const char* name, std::uint32_t* type, unsigned char* data,
+                       std::uint32_t* data_len) override;
+  long reg_query_info_key(win::reg_key key, reg_key_info* info) override;
+  long reg_enum_value(win::reg_key key, std::uint32_t index, char* name, std::uint32_t* name_len,
+                      std::uint32_t* type, unsigned char* data, std::uint32_t* data_len) override;
+  void reg_close_key(win::reg_key key) override;
+  std::string error_text(long code) override;
+
+  std::uint32_t file_attributes(const char* path) override;
+  int file_status(const char* path) override;
+  long long file_size(const char* path) override;
+  std::FILE* open_file(const char* path, const char* mode) override;
+  bool full_path(const char* path, std::string& out) override;
+
+  int message_box(window_handle owner, const char* text, const char* caption, unsigned style) override;
+  bool open_result_window(window_handle owner, const char* path) override;
+  os_version_info os_version() override { return {win::ver_platform_win32_nt, 10}; }
+  int is_wow64_process() override { return 0; }
+  bool ansi_from_utf16(std::u16string_view text, std::string& out) override;
+  bool oem_from_ansi(std::string_view text, std::string& out) override;
+
+private:
+  std::map<win::reg_key, std::string> open_keys_;
+  win::reg_key next_handle_ = 0x100;
+};
+
+}  // namespace resivex::fuzzing
