@@ -95,7 +95,7 @@ TEST_F(convert_test, the_registry_header_follows_the_system_version) {
 }
 
 TEST_F(convert_test, a_report_without_entries_gives_the_three_scripts_with_their_notes) {
-  for (const std::string body : {std::string(), std::string("Total changes: 0\r\nFiles added: 1\r\n---\r\nC:\\x\r\n")}) {
+  for (const std::string& body : {std::string(), std::string("Total changes: 0\r\nFiles added: 1\r\n---\r\nC:\\x\r\n")}) {
     machine_.windows.clear();
     machine_.add_file("C:\\x");
     const run_result r = convert_text(body);

@@ -322,8 +322,8 @@ std::vector<std::string> genuine_reports() {
 }
 
 INSTANTIATE_TEST_SUITE_P(all, genuine_report_test, ::testing::ValuesIn(genuine_reports()),
-                         [](const auto& info) {
-                           std::string name = info.param.substr(0, 2);
+                         [](const auto& param_info) {
+                           std::string name = param_info.param.substr(0, 2);
                            return "report_" + name;
                          });
 
