@@ -1,0 +1,42 @@
+// The process-wide state of resivex.exe: the program instance, the four fixed windows of the frame, the
+// machine and run state that every conversion of this process shares, and the gate that keeps conversions
+// one after another. One instance, reached through app(); touched only on the user-interface thread.
+#pragma once
+
+#include "conversion/run_state.h"
+#include "shell/conversion_gate.h"
+#include "shell/gui_machine.h"
+
+#include <windows.h>
+
+#include <memory>
+
+namespace resivex::shell {
+
+struct app_state {
+  HINSTANCE instance = nullptr;
+  HWND frame = nullptr;
+  HWND client = nullptr;
+  HWND toolbar = nullptr;
+  HWND status = nullptr;
+  HMENU window_menu = nullptr;  // the popup the MDI client appends its window list to
+  HMENU edit_menu = nullptr;
+
+  gui_machine machine;
+  std::unique_ptr<run_state> rs;
+  conversion_gate gate;
+
+  // Set when a run ended the process: the frame is destroyed and the process returns exit_code.
+  bool end_requested = false;
+  int exit_code = 0;
+  // The program is closing (its documents are being asked whether they may close, or a run ended it): a
+  // second close request and any new conversion are ignored meanwhile.
+  bool closing = false;
+};
+
+app_state& app();
+
+// Shows a catalogue message, formatted with one text argument (or none), in a box owned by owner.
+int show_box(HWND owner, const message& m, const char* arg = nullptr);
+
+}  // namespace resivex::shell

@@ -1,0 +1,55 @@
+// See ui_state.h.
+#include "shell/ui_state.h"
+
+#include "shell/app.h"
+#include "shell/resource.h"
+
+#include <commctrl.h>
+
+namespace resivex::shell {
+
+namespace {
+
+void enable_item(HMENU bar, UINT id, bool enabled) {
+  EnableMenuItem(bar, id, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+}
+
+// A maximised document window puts its system menu in front of the others, so popups are found by handle.
+void enable_popup(HMENU bar, HMENU popup, bool enabled) {
+  const int count = GetMenuItemCount(bar);
+  for (int i = 0; i < count; ++i) {
+    if (GetSubMenu(bar, i) == popup) {
+      EnableMenuItem(bar, static_cast<UINT>(i), MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+void apply_command_states(const command_states& states) {
+  const app_state& a = app();
+  if (const HMENU bar = GetMenu(a.frame)) {
+    enable_item(bar, IDM_FILE_OPEN, states.open);
+    enable_item(bar, IDM_FILE_SAVE, states.save);
+    enable_item(bar, IDM_FILE_SAVE_AS, states.save_as);
+    enable_popup(bar, a.edit_menu, states.edit_menu);
+    enable_popup(bar, a.window_menu, states.window_menu);
+    DrawMenuBar(a.frame);
+  }
+  for (const toolbar_button& b : toolbar_buttons) {
+    if (b.separator) continue;
+    SendMessageA(a.toolbar, TB_ENABLEBUTTON, b.id, MAKELPARAM(toolbar_button_enabled(b.id, states), 0));
+  }
+}
+
+void refresh_command_states() {
+  const bool active = SendMessageA(app().client, WM_MDIGETACTIVE, 0, 0) != 0;
+  apply_command_states(states_for(active, app().gate.busy()));
+}
+
+void set_document_status(const char* text) {
+  SendMessageA(app().status, SB_SETTEXTA, IDC_STATUS_PART_DOCUMENT, reinterpret_cast<LPARAM>(text));
+}
+
+}  // namespace resivex::shell

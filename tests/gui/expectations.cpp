@@ -1,0 +1,187 @@
+// See expectations.h.
+#include "tests/gui/expectations.h"
+
+#include "shell/resource.h"
+
+#include <commctrl.h>
+
+#include <set>
+#include <sstream>
+
+namespace resivex::gui_test {
+
+namespace {
+
+// The menu bar as documented. depends: the item (or whole popup) is enabled only while a document is
+// active; open_item: enabled only while no conversion is in progress.
+struct menu_row {
+  int popup;
+  int index;  // -1: the popup itself
+  unsigned id;
+  const char* text;  // nullptr: a separator
+  enum { always, with_document, without_conversion, grayed_popup_member } rule;
+};
+
+const menu_row menu_rows[] = {
+    {0, -1, 0, "&File", menu_row::always},
+    {0, 0, IDM_FILE_NEW, "&New", menu_row::always},
+    {0, 1, IDM_FILE_OPEN, "&Open...", menu_row::without_conversion},
+    {0, 2, IDM_FILE_SAVE, "&Save", menu_row::with_document},
+    {0, 3, IDM_FILE_SAVE_AS, "Save &As...", menu_row::with_document},
+    {0, 4, 0, nullptr, menu_row::always},
+    {0, 5, IDM_FILE_EXIT, "E&xit", menu_row::always},
+    {1, -1, 0, "&Edit", menu_row::with_document},
+    {1, 0, IDM_EDIT_UNDO, "&Undo\tCtrl+Z", menu_row::grayed_popup_member},
+    {1, 1, 0, nullptr, menu_row::always},
+    {1, 2, IDM_EDIT_CUT, "Cu&t\tCtrl+X", menu_row::grayed_popup_member},
+    {1, 3, IDM_EDIT_COPY, "&Copy\tCtrl+C", menu_row::grayed_popup_member},
+    {1, 4, IDM_EDIT_PASTE, "&Paste\tCtrl+V", menu_row::grayed_popup_member},
+    {2, -1, 0, "&Window", menu_row::with_document},
+    {2, 0, IDM_WINDOW_CASCADE, "&Cascade", menu_row::grayed_popup_member},
+    {2, 1, IDM_WINDOW_TILE_HORIZONTAL, "Tile &Horizontal", menu_row::grayed_popup_member},
+    {2, 2, IDM_WINDOW_TILE_VERTICAL, "Tile &Vertical", menu_row::grayed_popup_member},
+    {2, 3, IDM_WINDOW_ARRANGE_ICONS, "Arrange &Icons", menu_row::grayed_popup_member},
+    {3, -1, 0, "&Help", menu_row::always},
+    {3, 0, IDM_HELP_ABOUT, "&About", menu_row::always},
+    {3, 1, IDM_HELP_HELP, "&Help", menu_row::always},
+};
+constexpr int window_popup = 2;
+constexpr int window_items = 4;
+
+std::string expected_line(const menu_row& row, ui_state state) {
+  std::string s;
+  if (row.text == nullptr) {
+    s = "separator";
+  } else {
+    bool enabled = true;
+    if (row.rule == menu_row::with_document) enabled = state.document_active;
+    if (row.rule == menu_row::without_conversion) enabled = !state.conversion_running;
+    s = enabled ? "enabled" : "grayed";
+  }
+  const std::string text = row.text ? row.text : "";
+  if (row.index < 0) return "menu " + std::to_string(row.popup) + " " + s + " " + text;
+  return "item " + std::to_string(row.popup) + " " + std::to_string(row.index) + " " + std::to_string(row.id) + " " +
+         s + " " + text;
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+bool is_window_list_line(const std::string& line) {
+  int popup = -1, index = -1;
+  return std::sscanf(line.c_str(), "item %d %d", &popup, &index) == 2 && popup == window_popup && index >= window_items;
+}
+
+}  // namespace
+
+void check_menus(program& p, ui_state state) {
+  std::string expected, actual;
+  for (const menu_row& row : menu_rows) expected += expected_line(row, state) + "\n";
+  for (const std::string& line : lines_of(p.probe(probe_menu))) {
+    if (!is_window_list_line(line)) actual += line + "\n";
+  }
+  check_equal(actual, expected,
+              std::string("menu bar with ") + (state.document_active ? "a" : "no") + " active document" +
+                  (state.conversion_running ? ", during a conversion" : ""));
+}
+
+std::vector<std::string> window_list(program& p) {
+  std::vector<std::string> entries;
+  for (const std::string& line : lines_of(p.probe(probe_menu))) {
+    if (!is_window_list_line(line)) continue;
+    // "item 2 N ID STATE TEXT": keep the separator out, and the text of each entry.
+    std::istringstream in(line);
+    std::string item, popup, index, id, state;
+    in >> item >> popup >> index >> id >> state;
+    if (state == "separator") continue;
+    std::string text;
+    std::getline(in, text);
+    check(std::stoul(id) >= IDM_WINDOW_FIRST_CHILD, "window list entries have ids from 50000 on: " + line);
+    entries.push_back(text.empty() ? text : text.substr(1));
+  }
+  return entries;
+}
+
+void check_toolbar(program& p, ui_state state) {
+  struct expected_button {
+    int bitmap;
+    int id;
+    bool needs_document;
+  };
+  // -1: a separator.
+  const expected_button table[] = {
+      {STD_FILENEW, IDM_FILE_NEW, false},  {STD_FILEOPEN, IDM_FILE_OPEN, false},
+      {STD_FILESAVE, IDM_FILE_SAVE, true}, {-1, 0, false},
+      {STD_CUT, IDM_EDIT_CUT, true},       {STD_COPY, IDM_EDIT_COPY, true},
+      {STD_PASTE, IDM_EDIT_PASTE, true},   {-1, 0, false},
+      {STD_UNDO, IDM_EDIT_UNDO, true},
+  };
+  const std::vector<program::button> buttons = p.toolbar_buttons();
+  check_equal(static_cast<long long>(buttons.size()), 9, "number of toolbar buttons");
+  for (std::size_t i = 0; i < buttons.size(); ++i) {
+    const std::string where = "toolbar button " + std::to_string(i + 1);
+    const expected_button& e = table[i];
+    check_equal(buttons[i].separator, e.bitmap < 0, where + " is a separator");
+    if (e.bitmap < 0) continue;
+    check_equal(buttons[i].bitmap, e.bitmap, where + " bitmap");
+    check_equal(buttons[i].id, e.id, where + " command");
+    bool enabled = !e.needs_document || state.document_active;
+    if (e.id == IDM_FILE_OPEN) enabled = !state.conversion_running;
+    check_equal(buttons[i].enabled, enabled, where + " (" + std::to_string(e.id) + ") enabled");
+  }
+}
+
+void check_status_bar(program& p, const std::string& document_title) {
+  const std::vector<int> parts = p.status_parts();
+  check_equal(static_cast<long long>(parts.size()), 3, "number of status-bar parts");
+  check_equal(parts[0], IDC_STATUS_EDGE_0, "right edge of status part 0");
+  check_equal(parts[1], IDC_STATUS_EDGE_1, "right edge of status part 1");
+  check_equal(parts[2], -1, "right edge of status part 2");
+  check_equal(p.status_text(0), document_title, "status part 0 (the active document)");
+  check_equal(p.status_text(1), "", "status part 1");
+  check_equal(p.status_text(2), "Process Regshot output .TXT file", "status part 2");
+}
+
+outputs outputs_of(const std::string& report) {
+  const std::size_t dot = report.find_last_of('.');
+  const std::string stem = report.substr(0, dot);
+  return {stem + ".bat", stem + ".reg", stem + "_mods.reg", stem + "_errors.txt"};
+}
+
+std::string make_report(const std::string& folder, const std::string& name) {
+  const std::string leftover = folder + "\\" + name + " leftovers";
+  make_folder(leftover);
+  write_file(leftover + "\\cache.dat", "data");
+  write_file(folder + "\\" + name + " stray.log", "log");
+  const std::string report = folder + "\\" + name + ".txt";
+  std::string text =
+      "Regshot 1.9.1 x64 ANSI (beta r321)\r\n"
+      "Comments: \r\n"
+      "Datetime: 2026-12-07 05:39:19, 2026-12-07 05:39:25\r\n"
+      "Computer: VM, VM\r\n"
+      "Username: root, root\r\n"
+      "\r\n"
+      "----------------------------------\r\n"
+      "Folders added: 1\r\n"
+      "----------------------------------\r\n" +
+      leftover +
+      "\r\n0x00000010\r\n"
+      "\r\n"
+      "----------------------------------\r\n"
+      "Files added: 2\r\n"
+      "----------------------------------\r\n" +
+      leftover + "\\cache.dat\r\n2026-12-07 05:39:25, 0x00000020, 4\r\n" + folder + "\\" + name +
+      " stray.log\r\n2026-12-07 05:39:25, 0x00000020, 3\r\n"
+      "\r\n"
+      "----------------------------------\r\n"
+      "Total changes: 3\r\n"
+      "----------------------------------\r\n";
+  write_file(report, text);
+  return report;
+}
+
+}  // namespace resivex::gui_test

@@ -1,0 +1,153 @@
+// gui_probe.dll: the GUI tests' hook inside resivex.exe (see probe_protocol.h). It answers on the program's
+// own thread and changes nothing in the program but what a request asks for (a drop).
+#include "tests/gui/probe_protocol.h"
+
+#include <windows.h>
+
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+using namespace resivex::gui_test;
+
+namespace {
+
+UINT probe_message() {
+  static const UINT message = RegisterWindowMessageA(probe_message_name);
+  return message;
+}
+
+std::string state_of(const MENUITEMINFOA& info) {
+  if (info.fType & MFT_SEPARATOR) return "separator";
+  return (info.fState & MFS_GRAYED) ? "grayed" : "enabled";
+}
+
+std::string menu_snapshot(HWND window) {
+  std::string out;
+  const HMENU bar = GetMenu(window);
+  const int popups = GetMenuItemCount(bar);
+  for (int pos = 0; pos < popups; ++pos) {
+    char text[256] = "";
+    MENUITEMINFOA info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_STATE | MIIM_FTYPE | MIIM_SUBMENU | MIIM_STRING | MIIM_ID;
+    info.dwTypeData = text;
+    info.cch = sizeof text;
+    if (!GetMenuItemInfoA(bar, static_cast<UINT>(pos), TRUE, &info)) continue;
+    out += "menu " + std::to_string(pos) + " " + state_of(info) + " " + text + "\n";
+    const HMENU popup = info.hSubMenu;
+    const int items = popup ? GetMenuItemCount(popup) : 0;
+    for (int i = 0; i < items; ++i) {
+      char item_text[512] = "";
+      MENUITEMINFOA item{};
+      item.cbSize = sizeof item;
+      item.fMask = MIIM_STATE | MIIM_FTYPE | MIIM_STRING | MIIM_ID;
+      item.dwTypeData = item_text;
+      item.cch = sizeof item_text;
+      if (!GetMenuItemInfoA(popup, static_cast<UINT>(i), TRUE, &item)) continue;
+      out += "item " + std::to_string(pos) + " " + std::to_string(i) + " " + std::to_string(item.wID) + " " +
+             state_of(item) + " " + item_text + "\n";
+    }
+  }
+  return out;
+}
+
+std::string drop_files(HWND window, const char* argument) {
+  // DROPFILES, then the paths, each with its NUL, and one more NUL.
+  std::string paths = argument;
+  for (char& c : paths) {
+    if (c == '|') c = '\0';
+  }
+  paths.push_back('\0');
+  paths.push_back('\0');
+  const HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + paths.size());
+  if (memory == nullptr) return "error GlobalAlloc";
+  auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+  drop->pFiles = sizeof(DROPFILES);
+  drop->fWide = FALSE;
+  std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), paths.data(), paths.size());
+  GlobalUnlock(memory);
+  // Posted, as a real drop arrives: the program handles it in its own loop, after this request.
+  if (!PostMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0)) {
+    GlobalFree(memory);
+    return "error PostMessage";
+  }
+  return "posted";
+}
+
+std::string font_of(const char* argument) {
+  const auto window = reinterpret_cast<HWND>(static_cast<INT_PTR>(std::strtoull(argument, nullptr, 16)));
+  const auto font = reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0));
+  if (font == nullptr) return "none";
+  LOGFONTA lf{};
+  if (GetObjectA(font, sizeof lf, &lf) == 0) return "error GetObject";
+  char selected[LF_FACESIZE] = "";
+  if (const HDC dc = GetDC(window)) {
+    const HGDIOBJ old = SelectObject(dc, font);
+    GetTextFaceA(dc, sizeof selected, selected);
+    SelectObject(dc, old);
+    ReleaseDC(window, dc);
+  }
+  return std::string(lf.lfFaceName) + "|" + std::to_string(lf.lfHeight) + "|" + std::to_string(lf.lfWeight) + "|" +
+         std::to_string(lf.lfPitchAndFamily) + "|" + selected;
+}
+
+int icon_width(HICON icon) {
+  ICONINFO info{};
+  if (icon == nullptr || !GetIconInfo(icon, &info)) return 0;
+  BITMAP bitmap{};
+  GetObjectA(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+  if (info.hbmColor) DeleteObject(info.hbmColor);
+  if (info.hbmMask) DeleteObject(info.hbmMask);
+  return bitmap.bmWidth;
+}
+
+std::string class_icons(HWND window) {
+  return std::to_string(icon_width(reinterpret_cast<HICON>(GetClassLongPtrA(window, GCLP_HICON)))) + " " +
+         std::to_string(icon_width(reinterpret_cast<HICON>(GetClassLongPtrA(window, GCLP_HICONSM))));
+}
+
+void answer(HWND window, WPARAM request, LPARAM driver_pid) {
+  const std::string name = std::string(probe_mapping_prefix) + std::to_string(static_cast<unsigned long>(driver_pid));
+  const HANDLE mapping = OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, name.c_str());
+  if (mapping == nullptr) return;
+  auto* block = static_cast<probe_block*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(probe_block)));
+  if (block != nullptr) {
+    std::string reply;
+    switch (request) {
+      case probe_menu:
+        reply = menu_snapshot(window);
+        break;
+      case probe_drop:
+        reply = drop_files(window, block->argument);
+        break;
+      case probe_font:
+        reply = font_of(block->argument);
+        break;
+      case probe_class_icons:
+        reply = class_icons(window);
+        break;
+      default:
+        reply = "error unknown request";
+        break;
+    }
+    std::snprintf(block->answer, sizeof block->answer, "%s", reply.c_str());
+    InterlockedExchange(const_cast<long*>(&block->answered), 1);
+    UnmapViewOfFile(block);
+  }
+  CloseHandle(mapping);
+}
+
+}  // namespace
+
+extern "C" __declspec(dllexport) LRESULT CALLBACK probe_hook(int code, WPARAM wp, LPARAM lp) {
+  if (code == HC_ACTION) {
+    const auto* message = reinterpret_cast<const CWPSTRUCT*>(lp);
+    if (message->message == probe_message()) answer(message->hwnd, message->wParam, message->lParam);
+  }
+  return CallNextHookEx(nullptr, code, wp, lp);
+}
