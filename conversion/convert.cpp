@@ -16,6 +16,7 @@ namespace {
 
 constexpr std::string_view title_keys_added = "Keys added:";
 constexpr std::string_view title_values_added = "Values added:";
+constexpr std::string_view title_values_deleted = "Values deleted:";
 constexpr std::string_view title_values_modified = "Values modified:";
 constexpr std::string_view title_folders_added = "Folders added:";
 constexpr std::string_view title_files_added = "Files added:";
@@ -108,6 +109,8 @@ void section_loop(run_state& rs) {
       handle_keys_added(rs);
     } else if (starts_with(line, title_values_added)) {
       handle_values_added(rs);
+    } else if (starts_with(line, title_values_deleted)) {
+      handle_values_deleted(rs);  // tells which added values only changed their type
     } else if (starts_with(line, title_values_modified)) {
       handle_values_modified(rs);
     } else if (starts_with(line, title_folders_added)) {

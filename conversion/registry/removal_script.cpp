@@ -1,34 +1,165 @@
-// The removal registry script's writer and header.
+// The removal registry script's writer and header, and the "Keys added:", "Values added:" and
+// "Values deleted:" sections.
 #include "conversion/registry/removal_script.h"
+
+#include "conversion/convert.h"
+#include "conversion/registry/entry_line.h"
+#include "conversion/registry/probe.h"
+#include "conversion/registry/value_entry.h"
+
+#include <cstring>
 
 namespace resivex {
 
+namespace {
+
+const std::initializer_list<std::string_view> skip_words = {"\\RunOnce", "\\BitBucket\\", "\\MountPoints\\"};
+
+void write_text_line(run_state& rs, std::string_view text) {
+  clear_text(rs.out_line);
+  copy_text(rs.out_line, text);
+  write_removal_line(rs);
+}
+
+void check_name(run_state& rs, const message& changed) {
+  if (std::strcmp(rs.Fileoutn2, rs.name_check) != 0) show_message(rs, changed, rs.Fileoutn2);
+}
+
+}  // namespace
+
+void open_removal_script(run_state& rs) {
+  if (rs.reg_open) return;
+  rs.reg_open = true;
+  if (!rs.removal.create(*rs.sys, rs.Fileoutn2)) {
+    show_message(rs, msg::output_open_failed, rs.Fileoutn2);
+    end_process(exit_code::open_failed);
+  }
+  rs.removal.write(view_of(rs.reg_header));
+  rs.removal.write("; The following registry entries still exist...\n");
+  format_text(rs.msg_text, "; The following REGEDIT commands are in file %s \n", rs.Fileoutn2);
+  rs.removal.write(view_of(rs.msg_text));
+  format_text(rs.msg_text, "; The entries will be DELETED if you execute file %s \n\n", rs.Fileoutn2);
+  rs.removal.write(view_of(rs.msg_text));
+  clear_text(rs.msg_text);
+}
+
 int write_removal_line(run_state& rs) {
   copy_text(rs.work_line, view_of(rs.out_line));
-  if (!rs.reg_open) {
-    rs.reg_open = true;
-    if (!rs.removal.create(*rs.sys, rs.Fileoutn2)) {
-      show_message(rs, msg::output_open_failed, rs.Fileoutn2);
-      end_process(exit_code::open_failed);
-    }
-    rs.removal.write(view_of(rs.reg_header));
-    rs.removal.write("; The following registry entries still exist...\n");
-    format_text(rs.msg_text, "; The following REGEDIT commands are in file %s \n", rs.Fileoutn2);
-    rs.removal.write(view_of(rs.msg_text));
-    format_text(rs.msg_text, "; The entries will be DELETED if you execute file %s \n\n", rs.Fileoutn2);
-    rs.removal.write(view_of(rs.msg_text));
-    clear_text(rs.msg_text);
-  }
+  open_removal_script(rs);
   append_text(rs.work_line, "\n");
   rs.removal.write(view_of(rs.work_line));
   clear_text(rs.work_line);
   return 0;
 }
 
-// Not handled yet: the section's lines pass the dispatcher as ordinary lines.
-void handle_keys_added(run_state&) {}
+void handle_keys_added(run_state& rs) {
+  registry_section section(rs);
+  registry_state& state = section.state();
+  const int announced = parse_count(rs);
+  if (read_report_line(rs) == 0) return;  // the row of dashes under the title
+  write_text_line(rs, "; Remove keys added...");
+  write_text_line(rs, "; Any sub-key under the main key is also removed...");
+  write_text_line(rs, " ");
+  copy_text(rs.key_buf, "first");
+  rs.keys_count = 0;
+  rs.keys_bytes = 0;
+  rs.keys_next = 0;
 
-// Not handled yet: the section's lines pass the dispatcher as ordinary lines.
-void handle_values_added(run_state&) {}
+  for (int handled = 0; handled < announced; ++handled) {
+    if (read_report_entry(rs, entry_kind::registry) != entry_status::entry) return;
+    if (rs.line_state.damaged()) continue;  // the text is not the key's real path
+    const std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
+    state.key_start = key_start_of(line);
+    const std::size_t start = static_cast<std::size_t>(state.key_start);
+    const std::size_t end = std::min(line.find_first_of("\t\r\n", start), line.size());
+    const std::string_view path = line.substr(start, end - start);
+    if (path.empty() || holds_any(line, skip_words)) continue;
+    if (probe_regkey(rs) > 0) continue;
+    // Removing a key removes everything under it.
+    if (under_recorded_key(rs, path, true)) continue;
+    clear_text(rs.out_line);
+    copy_text(rs.out_line, "[-");
+    if (!append_long_key(rs.out_line, path) || !append_text(rs.out_line, "]")) {
+      // A cut path would name another key: never written.
+      show_message(rs, msg::key_line_too_long, rs.line_buf);
+      continue;
+    }
+    copy_text(rs.key_buf, path);
+    write_removal_line(rs);
+    ++rs.reg_entries;
+    if (!record_key(rs, path)) {
+      show_message(rs, msg::too_many_keys, rs.keys_limit);
+      return;
+    }
+  }
+}
+
+void handle_values_added(run_state& rs) {
+  registry_section section(rs);
+  registry_state& state = section.state();
+  const int announced = parse_count(rs);
+  if (read_report_line(rs) == 0) return;  // the row of dashes under the title
+  write_text_line(rs, " ");
+  write_text_line(rs, "; Remove values added...");
+  write_text_line(rs, " ");
+
+  std::string name;
+  for (int handled = 0; handled < announced; ++handled) {
+    if (read_report_entry(rs, entry_kind::registry) != entry_status::entry) return;
+    if (rs.line_state.damaged()) continue;  // the text is not the value's real name
+    clear_work_buffers(rs);
+    const std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
+    state.key_start = key_start_of(line);
+    if (holds_any(line, skip_words)) continue;
+    // Under a key that the script removes whole: a key line for it would create the key anew.
+    if (under_recorded_key(rs, line.substr(static_cast<std::size_t>(state.key_start)), false)) continue;
+    const int status = resolve_value_entry(rs);
+    check_name(rs, msg::name_changed_after_probe);
+    if (status != 0) continue;
+    const value_split& s = state.split;
+    if (is_type_change(state, line)) {
+      // It existed before the install with another type: deleting it would delete the user's value.
+      write_not_reset_comment(rs, value_label(line, s),
+                              "its type changed; the report does not say its old type exactly");
+      continue;
+    }
+
+    const std::string_view key = line.substr(static_cast<std::size_t>(s.key_start),
+                                             static_cast<std::size_t>(s.key_end - s.key_start));
+    clear_text(rs.out_line);
+    copy_text(rs.out_line, "[");
+    if (!append_long_key(rs.out_line, key) || !append_text(rs.out_line, "]")) {
+      show_message(rs, msg::key_line_too_long, rs.line_buf);
+      continue;
+    }
+    const std::string_view value_name = line.substr(static_cast<std::size_t>(s.name_start),
+                                                    static_cast<std::size_t>(s.name_end - s.name_start));
+    if (!quoted_value_name(value_name, s.is_default, name)) continue;
+    name += "=-";
+    if (name.size() >= out_line_capacity) {
+      show_message(rs, msg::name_too_long, rs.line_buf);
+      continue;
+    }
+    write_removal_line(rs);
+    ++rs.reg_entries;
+    clear_text(rs.out_line);
+    copy_text(rs.out_line, name);
+    check_name(rs, msg::name_changed_before_line);
+    write_removal_line(rs);
+    ++rs.reg_entries;
+  }
+}
+
+void handle_values_deleted(run_state& rs) {
+  registry_section section(rs);
+  registry_state& state = section.state();
+  const int announced = parse_count(rs);
+  if (read_report_line(rs) == 0) return;  // the row of dashes under the title
+  for (int handled = 0; handled < announced; ++handled) {
+    if (read_report_entry(rs, entry_kind::registry) != entry_status::entry) return;
+    const std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
+    record_deleted_value(state, line, key_start_of(line));
+  }
+}
 
 }  // namespace resivex

@@ -8,9 +8,14 @@ namespace resivex {
 // Writes the text in out_line and a line end to the removal script. The first call of a run creates the file
 // (ending the process when it cannot) and writes its header.
 int write_removal_line(run_state& rs);
+// Creates the removal script with its header, unless it is open already in this run.
+void open_removal_script(run_state& rs);
 
 // Handle the "Keys added:" and "Values added:" sections whose title is in line_buf.
 void handle_keys_added(run_state& rs);
 void handle_values_added(run_state& rs);
+// Reads the "Values deleted:" section whose title is in line_buf: an added value that the report also lists
+// as deleted changed its type, and existed before the install.
+void handle_values_deleted(run_state& rs);
 
 }  // namespace resivex

@@ -1,7 +1,165 @@
-// The reset registry script's writer and header.
+// The reset registry script's writer and header, and the "Values modified:" section.
 #include "conversion/registry/reset_script.h"
 
+#include "conversion/convert.h"
+#include "conversion/registry/encoders.h"
+#include "conversion/registry/entry_line.h"
+#include "conversion/registry/value_entry.h"
+
+#include <cstring>
+
 namespace resivex {
+
+namespace {
+
+const std::initializer_list<std::string_view> skip_words = {"\\Seed", "\\TotalUsedClusters:", "\\BitBucket\\",
+                                                                 "\\MountPoints\\"};
+constexpr std::size_t count_limit = 1024;
+
+void write_text_line(run_state& rs, std::string_view text) {
+  clear_text(rs.out_line);
+  copy_text(rs.out_line, text);
+  write_reset_line(rs);
+}
+
+void check_name(run_state& rs, const message& changed) {
+  if (std::strcmp(rs.Fileoutn2, rs.name_check) != 0) show_message(rs, changed, rs.Fileoutn2);
+}
+
+bool excluded(const run_state& rs, std::string_view line) {
+  for (const std::string& text : rs.excl_list) {
+    if (!text.empty() && line.find(text) != std::string_view::npos) return true;
+  }
+  return false;
+}
+
+// Why a line's text is not what the report says.
+const char* damage_reason(const line_flags& f) {
+  if (f.cut) return "its entry in the report is longer than this program reads";
+  if (f.lossy) return "the report holds characters that this system's code page cannot hold";
+  return "its entry in the report holds NUL characters";
+}
+
+// The entry as far as it names the value (up to its last ": "), for the comment of a damaged entry.
+std::string damaged_label(std::string_view line, int key_start) {
+  std::string_view body = entry_body(line).substr(static_cast<std::size_t>(key_start));
+  const std::size_t sep = body.rfind(": ");
+  if (sep != std::string_view::npos) body = body.substr(0, sep);
+  std::string label;
+  comment_text(body.substr(0, 900), label);
+  return label;
+}
+
+int run_encoder(run_state& rs, std::uint32_t type) {
+  switch (type) {
+    case win::reg_sz: return encode_string(rs);
+    case win::reg_expand_sz: return encode_expand_string(rs);
+    case win::reg_binary: return encode_binary(rs);
+    case win::reg_dword: return encode_dword(rs);
+    case win::reg_multi_sz: return encode_multi_string(rs);
+    case win::reg_qword: return encode_qword(rs);
+    default: return -1;
+  }
+}
+
+// Each physical line of the value text fits an output line.
+bool lines_fit(std::string_view text) {
+  for (;;) {
+    const std::size_t nl = text.find('\n');
+    if (std::min(nl, text.size()) >= out_line_capacity) return false;
+    if (nl == std::string_view::npos) return true;
+    text.remove_prefix(nl + 1);
+  }
+}
+
+void write_value_text(run_state& rs, std::string_view text) {
+  for (;;) {
+    const std::size_t nl = text.find('\n');
+    clear_text(rs.out_line);
+    copy_text(rs.out_line, text.substr(0, nl));
+    write_reset_line(rs);
+    if (nl == std::string_view::npos) return;
+    text.remove_prefix(nl + 1);
+  }
+}
+
+// The count of the section: the text after the first colon of the title line.
+int modified_count(run_state& rs) {
+  const std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
+  const std::size_t colon = line.find(':');
+  if (colon != std::string_view::npos) {
+    const std::size_t end = std::min(line.find_first_of("\r\n", colon), line.size());
+    if (end > count_limit) show_message(rs, msg::no_modified_count, rs.line_buf);
+  }
+  return parse_count(rs);
+}
+
+void handle_entry(run_state& rs, registry_state& state) {
+  clear_work_buffers(rs);
+  rs.line_len = strip_prefix(rs, rs.line_buf, "Old: ");
+  strip_prefix(rs, rs.line_buf2, "New: ");
+  const std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
+  state.key_start = key_start_of(line);
+  if (holds_any(line, skip_words) || excluded(rs, line)) return;
+  if (rs.line_state.damaged()) {
+    // Never reset from text that is not what the report says; tell the user which value was left.
+    write_not_reset_comment(rs, damaged_label(line, state.key_start), damage_reason(rs.line_state));
+    return;
+  }
+  if (under_recorded_key(rs, line.substr(static_cast<std::size_t>(state.key_start)), false)) return;
+  const int status = resolve_value_entry(rs);
+  check_name(rs, msg::name_changed_after_probe);
+  if (status != 0) return;
+  const value_split& s = state.split;
+
+  char key_line[out_line_capacity] = "[";
+  const std::string_view key = line.substr(static_cast<std::size_t>(s.key_start),
+                                           static_cast<std::size_t>(s.key_end - s.key_start));
+  if (!append_long_key(key_line, key) || !append_text(key_line, "]")) {
+    show_message(rs, msg::key_line_too_long, rs.line_buf);
+    return;
+  }
+  std::string name;
+  const std::string_view value_name = line.substr(static_cast<std::size_t>(s.name_start),
+                                                  static_cast<std::size_t>(s.name_end - s.name_start));
+  if (!quoted_value_name(value_name, s.is_default, name)) {
+    write_not_reset_comment(rs, value_label(line, s), "its name holds a line break, which a .reg file cannot hold");
+    return;
+  }
+  if (name.size() >= out_line_capacity - 1) {
+    show_message(rs, msg::name_too_long, rs.line_buf);
+    return;
+  }
+  clear_work_buffers(rs);
+  copy_text(rs.out_line, name);
+  check_name(rs, msg::name_changed_before_line);
+
+  const std::uint32_t type = state.value_type;
+  if (run_encoder(rs, type) < 0) {
+    format_text(rs.msg_text, "; Resivex does not process type %u registry entry\n", static_cast<unsigned>(type));
+    rs.reset.write("\n");
+    rs.reset.write(view_of(rs.msg_text));
+    rs.reset.write("; ... " + name + " ...\n\n");
+    clear_text(rs.msg_text);
+    return;
+  }
+  if (state.value_type == value_type_declined) return;
+  if (state.unrestorable != nullptr) {
+    write_not_reset_comment(rs, value_label(line, s), state.unrestorable);
+    return;
+  }
+  if (!lines_fit(state.value_text)) {
+    show_message(rs, msg::name_too_long, rs.line_buf);
+    return;
+  }
+  clear_text(rs.out_line);
+  copy_text(rs.out_line, view_of(key_line));
+  write_reset_line(rs);
+  write_value_text(rs, state.value_text);
+  ++rs.mods_entries;
+}
+
+}  // namespace
 
 int write_reset_line(run_state& rs) {
   copy_text(rs.work_line, view_of(rs.out_line));
@@ -26,7 +184,31 @@ int write_reset_line(run_state& rs) {
   return 0;
 }
 
-// Not handled yet: the section's lines pass the dispatcher as ordinary lines.
-void handle_values_modified(run_state&) {}
+int strip_prefix(run_state& rs, char (&buf)[line_capacity], std::string_view prefix) {
+  const std::size_t len = ::strnlen(buf, line_capacity - 1);
+  if (!starts_with(std::string_view(buf, len), prefix)) return static_cast<int>(len);
+  const std::size_t rest = len - prefix.size();
+  std::memcpy(rs.strip_buf.get(), buf + prefix.size(), rest);
+  std::memcpy(buf, rs.strip_buf.get(), rest);
+  buf[rest] = '\0';
+  return static_cast<int>(rest);
+}
+
+void handle_values_modified(run_state& rs) {
+  registry_section section(rs);
+  registry_state& state = section.state();
+  const int announced = modified_count(rs);
+  if (read_report_line(rs) == 0) return;  // the row of dashes under the title
+  write_text_line(rs, " ");
+  write_text_line(rs, "; Reset values modified...");
+  write_text_line(rs, " ");
+  ++rs.mods_sections;
+  for (int handled = 0; handled < announced; ++handled) {
+    // An entry is a pair of whole entries, the old and the new; a pair the section does not complete is left.
+    if (read_report_entry(rs, entry_kind::registry) != entry_status::entry) return;
+    if (read_report_entry2(rs, entry_kind::registry) != entry_status::entry) return;
+    handle_entry(rs, state);
+  }
+}
 
 }  // namespace resivex

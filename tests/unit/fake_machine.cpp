@@ -27,15 +27,29 @@ const char* root_name(win::reg_key root) {
 
 }  // namespace
 
-long fake_machine::reg_open_key(win::reg_key root, const char* sub_key, std::uint32_t, win::reg_key* key) {
-  const char* name = root_name(root);
-  if (name == nullptr) return win::error_invalid_handle;
-  std::string path = name;
+long fake_machine::reg_open_key(win::reg_key root, const char* sub_key, std::uint32_t access, win::reg_key* key) {
+  ++reg_opens;
+  open_accesses.push_back(access);
+  std::string path;
+  if (const char* name = root_name(root)) {
+    path = name;
+  } else if (const auto open = open_keys_.find(root); open != open_keys_.end()) {
+    path = open->second;
+  } else {
+    return win::error_invalid_handle;
+  }
   std::string sub = sub_key;
+  if (sub.size() > 260) return win::error_more_data;
   while (!sub.empty() && sub.back() == '\\') sub.pop_back();
   if (!sub.empty()) path += "\\" + sub;
   for (const auto& [failing, code] : key_open_errors) {
     if (upper(failing) == upper(path)) return code;
+  }
+  if ((access & win::key_wow64_64key) == 0) {
+    for (const std::string& k : view_64_keys) {
+      const std::string u = upper(k), p = upper(path);
+      if (p == u || p.rfind(u + "\\", 0) == 0) return win::error_file_not_found;
+    }
   }
   for (const auto& entry : keys) {
     if (upper(entry.first) == upper(path)) {
@@ -44,8 +58,15 @@ long fake_machine::reg_open_key(win::reg_key root, const char* sub_key, std::uin
       return 0;
     }
   }
-  if (sub.empty()) {  // a root opens itself
-    keys[path];
+  // A key exists when it holds values or when a sub-key of it does.
+  for (const auto& entry : keys) {
+    if (upper(entry.first).rfind(upper(path) + "\\", 0) == 0) {
+      *key = next_handle_++;
+      open_keys_[*key] = path;
+      return 0;
+    }
+  }
+  if (sub.empty() && root_name(root) != nullptr) {  // a root opens itself
     *key = next_handle_++;
     open_keys_[*key] = path;
     return 0;
@@ -55,6 +76,7 @@ long fake_machine::reg_open_key(win::reg_key root, const char* sub_key, std::uin
 
 long fake_machine::reg_query_value(win::reg_key key, const char* name, std::uint32_t* type, unsigned char* data,
                                    std::uint32_t* data_len) {
+  ++reg_queries;
   const auto open = open_keys_.find(key);
   if (open == open_keys_.end()) return win::error_invalid_handle;
   for (const auto& [value_name, value] : keys[open->second]) {
@@ -72,6 +94,7 @@ long fake_machine::reg_query_value(win::reg_key key, const char* name, std::uint
 }
 
 long fake_machine::reg_query_info_key(win::reg_key key, reg_key_info* info) {
+  ++reg_infos;
   const auto open = open_keys_.find(key);
   if (open == open_keys_.end()) return win::error_invalid_handle;
   reg_key_info result;
@@ -88,6 +111,7 @@ long fake_machine::reg_query_info_key(win::reg_key key, reg_key_info* info) {
 
 long fake_machine::reg_enum_value(win::reg_key key, std::uint32_t index, char* name, std::uint32_t* name_len,
                                   std::uint32_t* type, unsigned char* data, std::uint32_t* data_len) {
+  ++reg_enums;
   const auto open = open_keys_.find(key);
   if (open == open_keys_.end()) return win::error_invalid_handle;
   const auto& values = keys[open->second];

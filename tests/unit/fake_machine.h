@@ -35,9 +35,22 @@ public:
   std::vector<std::string> opened_for_writing;
   int attribute_queries = 0;
 
-  // Registry: key paths as "HKLM\\Software\\X" (short root names), compared without regard to case.
+  // Registry: key paths as "HKLM\\Software\\X" (short root names), compared without regard to case. Like
+  // RegOpenKeyExA, an open takes a sub-key of at most 260 characters (Wine answers ERROR_MORE_DATA beyond),
+  // relative to a root or to an open key.
   std::map<std::string, std::map<std::string, fake_value>> keys;
   std::map<std::string, long> key_open_errors;  // key path -> error code of RegOpenKeyExA
+  std::set<std::string> view_64_keys;           // keys (and their sub-keys) seen only with KEY_WOW64_64KEY
+  std::vector<std::uint32_t> open_accesses;     // the access mask of every open
+  int reg_opens = 0;
+  int reg_queries = 0;
+  int reg_infos = 0;
+  int reg_enums = 0;
+  // Adds a value (and its key).
+  void set_value(const std::string& key, const std::string& name, std::uint32_t type, const std::string& data) {
+    keys[key][name] = fake_value{type, data};
+  }
+  std::size_t open_key_count() const { return open_keys_.size(); }
 
   std::vector<shown_box> boxes;
   std::vector<std::string> windows;

@@ -1,0 +1,48 @@
+// The value data encoders of the reset script: the OLD data of a modified value, as the report's old line
+// shows it, in registry-script notation. The value's live type (from probe_regvalue) chooses the encoder; the
+// encoder reads the old data in every notation that Regshot 1.8.x, 1.9.0 and 1.9.1 write for that type.
+//
+// On entry out_line holds the value's name part ("Name" in quotes, or @) and the state's split gives the
+// old data in line_buf. Each encoder leaves one of three outcomes in the registry state:
+//   value_text    the whole value line; a hex list goes on over several physical lines ("\n" between them);
+//   value_type    value_type_declined: nothing to write (a binary value that already holds its old data);
+//   unrestorable  why the old data cannot be written back exactly: the reset script gets a comment instead.
+#pragma once
+
+#include "conversion/registry/registry_state.h"
+
+#include <string>
+#include <string_view>
+
+namespace resivex {
+
+// Reasons for the comment of a value that is not reset.
+namespace unrestorable {
+inline constexpr const char* blanked_separators =
+    "Regshot 1.8 shows a multi-string with blanks in place of the separators of its strings";
+inline constexpr const char* cut_by_regshot = "Regshot cut its old data short";
+inline constexpr const char* other_form = "the report does not show its old data in a form of its current type";
+inline constexpr const char* not_ansi = "its old data holds characters that this system's code page cannot hold";
+}  // namespace unrestorable
+
+// Makes regkey_data2 and regkey_data3 hold at least (value_data_size + 4) * 3 bytes, and `needed` bytes.
+// Ends the process (exit code 16) when memory runs out. They never shrink.
+int grow_work_buffers(run_state& rs, std::size_t needed = 0);
+
+// Turns two-digit groups at positions 0, 3, 6, ... (one separator character between them) into the hex list
+// of a .reg file in regkey_data2: the groups joined by commas, and after the comma that follows every 22nd
+// group, when another follows, a backslash, a blank, a line end and three blanks.
+int wrap_hex_list(run_state& rs, std::string_view groups);
+
+int encode_string(run_state& rs);         // REG_SZ
+int encode_expand_string(run_state& rs);  // REG_EXPAND_SZ
+int encode_binary(run_state& rs);         // REG_BINARY
+int encode_dword(run_state& rs);          // REG_DWORD
+int encode_multi_string(run_state& rs);   // REG_MULTI_SZ
+int encode_qword(run_state& rs);          // REG_QWORD
+
+// Reads a hex byte list as Regshot prints it ("01 02 0A", after one or more blanks) into bytes. cut is set
+// when Regshot cut the data and ended it with " ...". False when the text is not such a list.
+bool parse_hex_bytes(std::string_view text, std::string& bytes, bool& cut);
+
+}  // namespace resivex

@@ -1,0 +1,114 @@
+// See entry_line.h.
+#include "conversion/registry/entry_line.h"
+
+#include "conversion/registry/probe.h"
+
+namespace resivex {
+
+namespace {
+
+char upper_ascii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
+
+bool holds_line_break(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
+
+}  // namespace
+
+int key_start_of(std::string_view line) {
+  std::size_t i = 0;
+  while (i < line.size() && line[i] == ' ') ++i;
+  if (i < line.size() && line[i] == '\t') ++i;
+  return static_cast<int>(i);
+}
+
+std::string_view entry_body(std::string_view line) {
+  if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+  return line;
+}
+
+bool holds_any(std::string_view line, std::initializer_list<std::string_view> words) {
+  for (std::string_view w : words) {
+    if (line.find(w) != std::string_view::npos) return true;
+  }
+  return false;
+}
+
+void candidate_splits(std::string_view line, int key_start, split_list& out) {
+  out.count = 0;
+  const std::string_view body = entry_body(line);
+  const auto start = static_cast<std::size_t>(key_start);
+  const std::size_t hive_end = body.find('\\', start);
+  if (hive_end == std::string_view::npos) return;
+  // A key path never holds a line break: a candidate whose key would take one reads data as the key.
+  const std::size_t first_break = body.find_first_of("\r\n", start);
+  auto add = [&](std::size_t key_end, std::size_t name_start, std::size_t name_end, bool is_default) {
+    if (out.count >= max_candidate_splits || key_end <= hive_end) return;
+    if (first_break != std::string_view::npos && first_break < key_end) return;
+    value_split& s = out.items[out.count++];
+    s.key_start = key_start;
+    s.key_end = static_cast<int>(key_end);
+    s.name_start = static_cast<int>(name_start);
+    s.name_end = static_cast<int>(name_end);
+    s.is_default = is_default || body.substr(name_start, name_end - name_start) == "(Default)";
+  };
+  for (std::size_t sep = body.size(); sep-- > hive_end + 1;) {
+    if (body[sep] != ':') continue;
+    const bool separator = sep + 1 == body.size() || body[sep + 1] == ' ';
+    if (!separator) continue;
+    std::size_t b = sep;
+    if (body[sep - 1] == '\\') {
+      add(sep - 1, sep, sep, true);  // "Key\: data": the default value of Key
+      b = sep - 1;
+    }
+    while (b-- > hive_end) {
+      if (body[b] == '\\') add(b, b + 1, sep, false);
+    }
+  }
+}
+
+int data_start_of(std::string_view line, const value_split& split) {
+  const auto end = static_cast<std::size_t>(split.name_end);
+  const std::string_view body = entry_body(line);
+  if (end + 1 < body.size() && body[end + 1] == ' ') return static_cast<int>(end + 2);
+  return static_cast<int>(std::min(end + 1, body.size()));
+}
+
+bool long_key_path(std::string_view path, std::string& out) {
+  const std::size_t hive_end = std::min(path.find('\\'), path.size());
+  const hive_name* hive = find_hive(path.substr(0, hive_end));
+  if (hive == nullptr) return false;
+  out.assign(hive->long_name);
+  out.append(path.substr(hive_end));
+  while (!out.empty() && out.back() == '\\') out.pop_back();  // the form regedit itself writes
+  return true;
+}
+
+bool quoted_value_name(std::string_view name, bool is_default, std::string& out) {
+  out.clear();
+  if (is_default) {
+    out.push_back('@');
+    return true;
+  }
+  if (holds_line_break(name)) return false;
+  out += '"';
+  for (char c : name) {
+    if (c == '\\' || c == '"') out += '\\';
+    out += c;
+  }
+  out += '"';
+  return true;
+}
+
+void comment_text(std::string_view text, std::string& out) {
+  out.clear();
+  for (char c : text) out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
+}
+
+bool is_same_or_under(std::string_view path, std::string_view key) {
+  if (key.empty() || path.size() < key.size()) return false;
+  for (std::size_t i = 0; i < key.size(); ++i) {
+    if (upper_ascii(path[i]) != upper_ascii(key[i])) return false;
+  }
+  return path.size() == key.size() || path[key.size()] == '\\';
+}
+
+}  // namespace resivex

@@ -1,0 +1,43 @@
+// The live registry probe: does the key or value that a report entry names still exist on this machine? Both
+// probes only read the registry, through the machine interface, and answer with the system's error codes (0:
+// it exists). The key probe also writes an error list entry for a key that the system refuses for a reason
+// other than its absence.
+#pragma once
+
+#include "conversion/registry/registry_state.h"
+
+#include <string_view>
+
+namespace resivex {
+
+struct hive_name {
+  std::string_view long_name;
+  std::string_view short_name;
+  win::reg_key root;
+};
+
+// The hives a report path can name, in the order they are looked up.
+inline constexpr hive_name hive_names[] = {
+    {"HKEY_CLASSES_ROOT", "HKCR", win::hkey_classes_root},
+    {"HKEY_USERS", "HKU", win::hkey_users},
+    {"HKEY_LOCAL_MACHINE", "HKLM", win::hkey_local_machine},
+    {"HKEY_CURRENT_USER", "HKCU", win::hkey_current_user},
+    {"HKEY_CURRENT_CONFIG", "HKCC", win::hkey_current_config},
+};
+
+// The hive whose long or short name is exactly `part` (case counts), or null.
+const hive_name* find_hive(std::string_view part);
+
+// The key entry in line_buf from the state's key_start, up to its first TAB or line end. Returns 0 when the
+// key can be opened (with access_mask), the system's code otherwise. A refusal other than 1 or 2 (absence)
+// goes to the error list with the system's text; ERROR_NO_SYSTEM_RESOURCES is then returned as 2.
+int probe_regkey(run_state& rs);
+
+// The value of the state's split of line_buf, looked up by the name in value_name. Returns 0 when it exists:
+// found directly, the state's value_type and data_len (and value_data) hold it; found only by the exact
+// enumeration of the key's values (the name cut at its first TAB, quote or colon), they hold the enumerated
+// value. Otherwise the code of the open, of RegQueryInfoKeyA, 4 for a key without values, or the code that
+// ended the enumeration (ERROR_NO_MORE_ITEMS when nothing matched). Writes no error entry.
+int probe_regvalue(run_state& rs);
+
+}  // namespace resivex

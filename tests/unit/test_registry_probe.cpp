@@ -1,0 +1,226 @@
+// The live registry probe over the fake registry: hive names, status codes, error list entries, the growth of
+// value_data, the enumeration fallback, one registry view for keys and values, and what it costs in calls.
+#include "conversion/registry/probe.h"
+
+#include "conversion/registry/entry_line.h"
+#include "conversion/registry/value_entry.h"
+#include "tests/unit/run_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace resivex::testing {
+namespace {
+
+class probe_test : public run_fixture {
+protected:
+  void SetUp() override {
+    run_fixture::SetUp();
+    rs_->value_data = allocate_memory2(*rs_, work_buffer_size);
+    rs_->value_data_size = static_cast<int>(work_buffer_size);
+    copy_text(rs_->errors_name, path("report_errors.txt"));
+    copy_text(rs_->Fileoutn2, path("report.reg"));
+    state_ = &begin_registry_section(*rs_);
+    ASSERT_TRUE(rs_->reg_open) << "a run's first registry section opens the removal script";
+    machine_.set_value("HKLM\\Software\\Example", "Setting", win::reg_dword, std::string("\x01\0\0\0", 4));
+    machine_.set_value("HKLM\\Software\\Example", "Name:colon", win::reg_sz, std::string("x\0", 2));
+    machine_.set_value("HKLM\\Software\\Empty\\Sub", "v", win::reg_sz, std::string("y\0", 2));
+    machine_.keys["HKLM\\Software\\Empty"];
+  }
+  void TearDown() override {
+    end_registry_section(*rs_);
+    EXPECT_EQ(machine_.open_key_count(), 0u) << "every key the probes opened is closed";
+    rs_->errors.close();
+    rs_->removal.close();
+    run_fixture::TearDown();
+  }
+
+  void set_line(const std::string& line) {
+    copy_text(rs_->line_buf, line);
+    rs_->line_len = static_cast<int>(line.size());
+    state_->key_start = key_start_of(line);
+  }
+  int key(const std::string& line) {
+    set_line(line);
+    return probe_regkey(*rs_);
+  }
+  // Probes the first reading of a value entry.
+  int value(const std::string& line) {
+    set_line(line);
+    split_list splits;
+    candidate_splits(line, state_->key_start, splits);
+    if (splits.count == 0) return -1;
+    state_->split = splits.items[0];
+    const value_split& s = state_->split;
+    copy_text(state_->value_name,
+              s.is_default ? std::string() : line.substr(s.name_start, s.name_end - s.name_start));
+    return probe_regvalue(*rs_);
+  }
+  std::string errors() {
+    rs_->errors.close();
+    rs_->errors_open = false;
+    return read_file(path("report_errors.txt"));
+  }
+
+  static std::string sz() { return std::string("x\0", 2); }
+
+  registry_state* state_ = nullptr;
+};
+
+TEST_F(probe_test, keys_answer_with_the_systems_codes) {
+  machine_.key_open_errors["HKLM\\Software\\Locked"] = win::error_access_denied;
+  machine_.key_open_errors["HKLM\\Software\\Busy"] = win::error_no_system_resources;
+  machine_.key_open_errors["HKLM\\Software\\Odd"] = 1;
+  const struct {
+    const char* line;
+    int status;
+  } cases[] = {
+      {"HKLM\\Software\\Example\n", 0},
+      {"HKEY_LOCAL_MACHINE\\Software\\Example\n", 0},
+      {"  \tHKLM\\Software\\Example\tfollowed by a TAB\n", 0},
+      {"HKLM\\SOFTWARE\\EXAMPLE\n", 0},
+      {"HKLM\n", 0},
+      {"HKLM\\Software\\Missing\n", win::error_file_not_found},
+      {"HKLM\\Software\\Odd\n", 1},
+      {"HKLM\\Software\\Locked\n", win::error_access_denied},
+      {"HKLM\\Software\\Busy\n", win::error_file_not_found},
+      {"hklm\\Software\\Example\n", win::error_invalid_handle},
+      {"HKEY_PERFORMANCE_DATA\\X\n", win::error_invalid_handle},
+  };
+  for (const auto& c : cases) EXPECT_EQ(key(c.line), c.status) << c.line;
+  EXPECT_EQ(errors(),
+            "HKLM\\Software\\Locked\nAccess is denied.\n"
+            "HKLM\\Software\\Busy\nSystem error 1450.\n"
+            "hklm\\Software\\Example\nThe handle is invalid.\n"
+            "HKEY_PERFORMANCE_DATA\\X\nThe handle is invalid.\n");
+  EXPECT_EQ(rs_->error_entries, 4);
+  ASSERT_EQ(machine_.boxes.size(), 1u) << "the Info box comes with the first entry only";
+  EXPECT_EQ(machine_.boxes[0].caption, "Info");
+  EXPECT_EQ(machine_.boxes[0].text, path("report_errors.txt"));
+}
+
+TEST_F(probe_test, every_hive_has_its_long_and_short_name) {
+  for (const hive_name& h : hive_names) {
+    EXPECT_EQ(find_hive(h.long_name), &h);
+    EXPECT_EQ(find_hive(h.short_name), &h);
+  }
+  EXPECT_EQ(find_hive("HKLM")->root, win::hkey_local_machine);
+  EXPECT_EQ(find_hive("HKU")->root, win::hkey_users);
+  EXPECT_EQ(find_hive("HKCR")->root, win::hkey_classes_root);
+  EXPECT_EQ(find_hive("HKCU")->root, win::hkey_current_user);
+  EXPECT_EQ(find_hive("HKCC")->root, win::hkey_current_config);
+  EXPECT_EQ(find_hive("Hklm"), nullptr);
+  EXPECT_EQ(find_hive("HKEY_DYN_DATA"), nullptr);
+}
+
+TEST_F(probe_test, an_error_entry_keeps_512_characters_of_a_long_line) {
+  std::string long_key = "HKLM\\Software";
+  for (int i = 0; i < 6; ++i) long_key += "\\" + std::string(100, 'k');
+  machine_.keys[long_key];
+  machine_.key_open_errors[long_key] = win::error_access_denied;
+  EXPECT_EQ(key(long_key + "\n"), win::error_access_denied);
+  EXPECT_EQ(errors(), (long_key + "\n").substr(0, 512) + "Access is denied.\n");
+  ASSERT_EQ(machine_.captions(), (std::vector<std::string>{"Line", "Info"}));
+  EXPECT_EQ(machine_.boxes[0].text, "2F..Line too long for errmsg..." + long_key + "\n");
+}
+
+TEST_F(probe_test, values_answer_with_the_systems_codes) {
+  EXPECT_EQ(value("HKLM\\Software\\Example\\Setting: 0x00000002\n"), 0);
+  EXPECT_EQ(state_->value_type, win::reg_dword);
+  EXPECT_EQ(state_->data_len, 4);
+  EXPECT_EQ(value("HKLM\\Software\\Example\\setting: 0x00000002\n"), 0) << "names compare without case";
+  EXPECT_FALSE(state_->found_by_enumeration);
+  EXPECT_EQ(value("HKLM\\Software\\Missing\\Setting: 1\n"), win::error_file_not_found);
+  EXPECT_EQ(value("HKLM\\Software\\Empty\\Setting: 1\n"), 4) << "a key without values";
+  EXPECT_EQ(value("HKLM\\Software\\Example\\Other: 1\n"), win::error_no_more_items);
+  EXPECT_EQ(value("hklm\\Software\\Example\\Setting: 1\n"), win::error_invalid_handle);
+  EXPECT_EQ(errors(), "") << "the value probe writes no error entries";
+}
+
+TEST_F(probe_test, value_data_grows_to_the_largest_value_and_stays) {
+  machine_.set_value("HKLM\\Software\\Example", "Big", win::reg_binary, std::string(20000, 'b'));
+  EXPECT_EQ(value("HKLM\\Software\\Example\\Big: 62\n"), 0);
+  EXPECT_EQ(state_->data_len, 20000);
+  EXPECT_EQ(rs_->value_data_size, 20000);
+  EXPECT_EQ(std::string(rs_->value_data.get(), 20000), std::string(20000, 'b'));
+  EXPECT_EQ(value("HKLM\\Software\\Example\\Setting: 1\n"), 0);
+  EXPECT_EQ(rs_->value_data_size, 20000) << "never shrinks";
+}
+
+TEST_F(probe_test, the_enumeration_finds_a_name_cut_at_its_colon_and_gives_that_values_data) {
+  machine_.set_value("HKLM\\Software\\Example", "Name", win::reg_binary, "enumerated");
+  // Left in value_data by an earlier lookup: must not be what the entry is encoded from.
+  EXPECT_EQ(value("HKLM\\Software\\Example\\Setting: 1\n"), 0);
+  EXPECT_EQ(value("HKLM\\Software\\Example\\Name:gone: 1\n"), 0);
+  EXPECT_TRUE(state_->found_by_enumeration);
+  EXPECT_FALSE(state_->enumerated_same_name);
+  EXPECT_EQ(state_->value_type, win::reg_binary);
+  EXPECT_EQ(std::string(rs_->value_data.get(), static_cast<std::size_t>(state_->data_len)), "enumerated");
+  EXPECT_EQ(value("HKLM\\Software\\Example\\name:gone: 1\n"), win::error_no_more_items) << "case counts";
+}
+
+TEST_F(probe_test, the_enumeration_runs_only_where_it_can_change_the_answer) {
+  for (int i = 0; i < 10; ++i) {
+    machine_.set_value("HKLM\\Software\\Ten", "v" + std::to_string(i), win::reg_sz, std::string("x\0", 2));
+  }
+  machine_.reg_enums = 0;
+  EXPECT_EQ(value("HKLM\\Software\\Ten\\Gone: \"x\"\n"), win::error_no_more_items);
+  EXPECT_EQ(machine_.reg_enums, 0) << "the lookup ignores case, the enumeration does not: nothing to find";
+  EXPECT_EQ(value("HKLM\\Software\\Ten\\Gone:x: \"x\"\n"), win::error_no_more_items);
+  EXPECT_EQ(machine_.reg_enums, 11) << "a name cut at its colon can match another value";
+}
+
+TEST_F(probe_test, values_under_one_key_cost_one_open_and_absent_keys_are_remembered) {
+  machine_.reg_opens = 0;
+  for (const char* name : {"Setting", "Other", "Third", "Setting"}) {
+    value(std::string("HKLM\\Software\\Example\\") + name + ": 1\n");
+  }
+  EXPECT_EQ(machine_.reg_opens, 1);
+  machine_.reg_opens = 0;
+  EXPECT_EQ(key("HKLM\\Software\\Gone\n"), win::error_file_not_found);
+  EXPECT_EQ(key("HKLM\\Software\\Gone\\Sub\n"), win::error_file_not_found);
+  EXPECT_EQ(value("HKLM\\Software\\GONE\\Sub\\v: 1\n"), win::error_file_not_found);
+  EXPECT_EQ(machine_.reg_opens, 1) << "a key under an absent key is absent";
+}
+
+TEST_F(probe_test, the_readings_of_an_entry_are_tried_only_where_a_value_can_be) {
+  // Under a deep key that exists, a value that is gone: the keys nearer the hive hold no values (or only
+  // short names), so the further readings ("D\\Gone" under C, ...) cost no lookup.
+  machine_.set_value("HKLM\\Software\\A\\B\\C\\D", "Here", win::reg_sz, sz());
+  machine_.set_value("HKLM\\Software\\A", "x", win::reg_sz, sz());
+  set_line("HKLM\\Software\\A\\B\\C\\D\\Gone: \"x\"\n");
+  machine_.reg_queries = 0;
+  EXPECT_EQ(resolve_value_entry(*rs_), win::error_no_more_items);
+  EXPECT_EQ(machine_.reg_queries, 1);
+  // A value named by a path is found under the key where the path begins.
+  machine_.set_value("HKLM\\Software\\P\\Q\\R", "Here", win::reg_sz, sz());
+  machine_.set_value("HKLM\\Software\\P", "Q\\R\\Named", win::reg_sz, sz());
+  set_line("HKLM\\Software\\P\\Q\\R\\Named: \"x\"\n");
+  EXPECT_EQ(resolve_value_entry(*rs_), 0);
+  EXPECT_EQ(std::string(state_->value_name), "Q\\R\\Named");
+  EXPECT_EQ(state_->split.key_end, static_cast<int>(std::string("HKLM\\Software\\P").size()));
+}
+
+TEST_F(probe_test, keys_and_values_are_looked_up_in_one_registry_view) {
+  machine_.view_64_keys.insert("HKLM\\Software\\Native");
+  machine_.set_value("HKLM\\Software\\Native", "v", win::reg_sz, std::string("x\0", 2));
+  rs_->access_mask = win::key_read | win::key_wow64_64key;
+  EXPECT_EQ(key("HKLM\\Software\\Native\n"), 0);
+  EXPECT_EQ(value("HKLM\\Software\\Native\\v: \"x\"\n"), 0);
+  for (std::uint32_t access : machine_.open_accesses) EXPECT_EQ(access, win::key_read | win::key_wow64_64key);
+}
+
+TEST_F(probe_test, paths_longer_than_an_open_takes_are_opened_a_part_at_a_time) {
+  std::string deep = "HKLM\\Software\\Deep";
+  for (int i = 0; i < 12; ++i) deep += "\\Level" + std::to_string(i) + "_abcdefghijklmnopqrstuvwxyz";
+  ASSERT_GT(deep.size(), 300u);
+  machine_.set_value(deep, "v", win::reg_dword, std::string(4, '\0'));
+  EXPECT_EQ(key(deep + "\n"), 0);
+  EXPECT_EQ(value(deep + "\\v: 0x00000000\n"), 0);
+  EXPECT_EQ(key(deep + "x\n"), win::error_file_not_found);
+  EXPECT_EQ(errors(), "");
+}
+
+}  // namespace
+}  // namespace resivex::testing

@@ -1,0 +1,271 @@
+// The removal and reset registry scripts, from whole conversions over the fake registry: which entries get
+// lines, what the lines say byte for byte, and the entries that are left alone and why.
+#include "conversion/registry/reset_script.h"
+
+#include "tests/unit/run_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace resivex::testing {
+namespace {
+
+const std::string dashes = "----------------------------------\r\n";
+const std::string keys_block = "; Remove keys added...\n; Any sub-key under the main key is also removed...\n \n";
+const std::string values_head = " \n; Remove values added...\n \n";
+const std::string mods_banner = " \n; Reset values modified...\n \n";
+const std::string no_deletions = "\n\n; There are no registry entries to delete.\n\n";
+const std::string no_resets = "\n\n; There are no registry entries to modify.\n\n";
+
+std::string section(const std::string& title, int count, const std::string& entries) {
+  return dashes + title + " " + std::to_string(count) + "\r\n" + dashes + entries + "\r\n";
+}
+
+const std::string sz_data = std::string("x\0", 2);
+
+class registry_script_test : public run_fixture {
+protected:
+  std::string removal_header() const {
+    const std::string p = path("report.reg");
+    return "Windows Registry Editor Version 5.00\n\n; The following registry entries still exist...\n"
+           "; The following REGEDIT commands are in file " + p + " \n"
+           "; The entries will be DELETED if you execute file " + p + " \n\n";
+  }
+  std::string reset_header() const {
+    return "Windows Registry Editor Version 5.00\n\n; The following registry entries were modified...\n"
+           "; The entries will be RESET if you execute file " + path("report_mods.reg") + " \n\n"
+           "; Note: Resivex does not process all entry types\n"
+           ";        Run this at your own risk.. I do not recommend it.\n";
+  }
+  std::string removal() const { return read_file(path("report.reg")); }
+  std::string reset() const { return read_file(path("report_mods.reg")); }
+  void run(const std::string& body) {
+    const run_result r = convert_text(body + dashes + "Total changes: 1\r\n" + dashes);
+    ASSERT_EQ(r.how, run_result::outcome::completed);
+    EXPECT_EQ(machine_.open_key_count(), 0u) << "every key opened by the run is closed";
+  }
+};
+
+TEST_F(registry_script_test, keys_under_a_removed_key_and_excluded_keys_get_no_line) {
+  for (const char* k : {"HKLM\\Software\\Example", "HKLM\\Software\\Example\\Sub", "HKLM\\Software\\ExampleTwo",
+                        "HKU\\S-1\\Software\\App", "HKLM\\Software\\A\\BitBucket\\X", "HKLM\\Software\\runonce",
+                        "HKLM\\Software\\RunOnceEx", "HKLM\\Software\\X\\MountPoints\\Y", "HKCU\\Software\\Later",
+                        "HKLM\\Software\\Example\\Other"}) {
+    machine_.keys[k];
+  }
+  run(section("Keys added:", 11,
+              "HKLM\\Software\\Example\r\n"
+              "HKLM\\Software\\Example\\Sub\r\n"
+              "HKLM\\Software\\Gone\r\n"
+              "HKLM\\Software\\Gone\\Below\r\n"
+              "HKLM\\Software\\ExampleTwo\r\n"
+              "HKU\\S-1\\Software\\App\r\n"
+              "HKLM\\Software\\A\\BitBucket\\X\r\n"
+              "HKLM\\Software\\runonce\r\n"
+              "HKLM\\Software\\RunOnceEx\r\n"
+              "HKLM\\Software\\X\\MountPoints\\Y\r\n"
+              "HKLM\\Software\\Example\\Other\r\n"));
+  EXPECT_EQ(removal(), removal_header() + keys_block +
+                           "[-HKEY_LOCAL_MACHINE\\Software\\Example]\n"
+                           "[-HKEY_LOCAL_MACHINE\\Software\\ExampleTwo]\n"
+                           "[-HKEY_USERS\\S-1\\Software\\App]\n"
+                           "[-HKEY_LOCAL_MACHINE\\Software\\runonce]\n");
+  EXPECT_TRUE(machine_.boxes.empty());
+  EXPECT_FALSE(exists(path("report_errors.txt")));
+}
+
+TEST_F(registry_script_test, the_101st_key_ends_the_keys_section_with_its_message) {
+  std::string entries;
+  std::string expected;
+  for (int i = 0; i < 103; ++i) {
+    const std::string k = "HKLM\\Software\\K" + std::to_string(1000 + i);
+    machine_.keys[k];
+    entries += k + "\r\n";
+    if (i < 101) expected += "[-HKEY_LOCAL_MACHINE\\Software\\K" + std::to_string(1000 + i) + "]\n";
+  }
+  machine_.set_value("HKLM\\Software\\Other", "v", win::reg_sz, sz_data);
+  run(section("Keys added:", 103, entries) + section("Values added:", 1, "HKLM\\Software\\Other\\v: \"x\"\r\n"));
+  EXPECT_EQ(removal(), removal_header() + keys_block + expected + values_head +
+                           "[HKEY_LOCAL_MACHINE\\Software\\Other]\n\"v\"=-\n");
+  ASSERT_EQ(machine_.boxes.size(), 1u);
+  EXPECT_EQ(machine_.boxes[0].caption, "Too many entries");
+  EXPECT_EQ(machine_.boxes[0].text,
+            "More than 100 entries for keys array buffer! \nRun the .REG file and then run RESIVEX again.");
+}
+
+TEST_F(registry_script_test, values_get_their_key_line_and_a_deletion_each) {
+  machine_.keys["HKLM\\Software\\Example"];
+  machine_.set_value("HKLM\\Software\\Example", "v", win::reg_sz, sz_data);
+  machine_.set_value("HKLM\\Software\\ExampleTwo", "Setting", win::reg_dword, std::string(4, '\0'));
+  machine_.set_value("HKLM\\Software\\ExampleTwo", "Quote\"Back\\slash", win::reg_sz, sz_data);
+  machine_.set_value("HKLM\\Software\\ExampleTwo", "", win::reg_sz, sz_data);
+  machine_.set_value("HKLM\\Software\\Paths\\SharedDLLs", "C:\\x\\y.dll", win::reg_dword, std::string(4, '\0'));
+  machine_.set_value("HKLM\\Software\\Colon", "Name: with colon", win::reg_sz, sz_data);
+  machine_.set_value("HKLM\\Software\\Colon", "DataColon", win::reg_sz, sz_data);
+  machine_.set_value("HKLM\\Software\\Colon", "Tab\tName", win::reg_sz, sz_data);
+  run(section("Keys added:", 1, "HKLM\\Software\\Example\r\n") +
+      section("Values added:", 12,
+              "HKLM\\Software\\Example\\v: \"x\"\r\n"                         // under a removed key
+              "HKLM\\Software\\ExampleTwo\\Setting: 0x00000000\r\n"
+              "HKLM\\Software\\ExampleTwo\\Quote\"Back\\slash: \"x\"\r\n"  // escaped
+              "HKLM\\Software\\ExampleTwo\\: \"x\"\r\n"                      // the default value
+              "HKLM\\Software\\ExampleTwo\\(Default): \"x\"\r\n"             // the same, as some tools write it
+              "HKLM\\Software\\Paths\\SharedDLLs\\C:\\x\\y.dll: 0x00000000\r\n"
+              "HKLM\\Software\\Colon\\Name: with colon: \"x\"\r\n"
+              "HKLM\\Software\\Colon\\DataColon: \"C:\\dir: with colon\"\r\n"
+              "HKLM\\Software\\Colon\\Tab\tName: \"x\"\r\n"
+              "HKLM\\Software\\Colon\\Gone: \"x\"\r\n"
+              "HKLM\\Software\\ExampleTwo\\RunOnce: \"skipped: the word\"\r\n"
+              "HKLM\\Software\\Gone\\v: 1\r\n"));
+  EXPECT_EQ(removal(), removal_header() + keys_block + "[-HKEY_LOCAL_MACHINE\\Software\\Example]\n" + values_head +
+                           "[HKEY_LOCAL_MACHINE\\Software\\ExampleTwo]\n\"Setting\"=-\n"
+                           "[HKEY_LOCAL_MACHINE\\Software\\ExampleTwo]\n\"Quote\\\"Back\\\\slash\"=-\n"
+                           "[HKEY_LOCAL_MACHINE\\Software\\ExampleTwo]\n@=-\n"
+                           "[HKEY_LOCAL_MACHINE\\Software\\ExampleTwo]\n@=-\n"
+                           "[HKEY_LOCAL_MACHINE\\Software\\Paths\\SharedDLLs]\n\"C:\\\\x\\\\y.dll\"=-\n"
+                           "[HKEY_LOCAL_MACHINE\\Software\\Colon]\n\"Name: with colon\"=-\n"
+                           "[HKEY_LOCAL_MACHINE\\Software\\Colon]\n\"DataColon\"=-\n"
+                           "[HKEY_LOCAL_MACHINE\\Software\\Colon]\n\"Tab\tName\"=-\n");
+}
+
+TEST_F(registry_script_test, the_reading_that_takes_the_last_separator_wins_when_both_exist) {
+  // "K\a: b: c" is the value "a: b" with data "c", or the value "a" with data "b: c".
+  machine_.set_value("HKLM\\Software\\K", "a: b", win::reg_sz, sz_data);
+  machine_.set_value("HKLM\\Software\\K", "a", win::reg_sz, sz_data);
+  machine_.set_value("HKLM\\Software\\K\\Sub", "v", win::reg_sz, sz_data);
+  machine_.set_value("HKLM\\Software\\K", "Sub\\v", win::reg_sz, sz_data);
+  run(section("Values added:", 2, "HKLM\\Software\\K\\a: b: \"c\"\r\nHKLM\\Software\\K\\Sub\\v: \"x\"\r\n"));
+  EXPECT_EQ(removal(), removal_header() + values_head +
+                           "[HKEY_LOCAL_MACHINE\\Software\\K]\n\"a: b\"=-\n"
+                           "[HKEY_LOCAL_MACHINE\\Software\\K\\Sub]\n\"v\"=-\n");
+}
+
+TEST_F(registry_script_test, a_value_found_only_under_another_name_is_gone) {
+  // The exact enumeration compares the name up to its colon: "Name:x" would find "Name", another value.
+  machine_.set_value("HKLM\\Software\\K", "Name", win::reg_sz, sz_data);
+  run(section("Values added:", 1, "HKLM\\Software\\K\\Name:x: \"x\"\r\n") +
+      section("Values modified:", 1, "HKLM\\Software\\K\\Name:x: \"old\"\r\nHKLM\\Software\\K\\Name:x: \"new\"\r\n"));
+  EXPECT_EQ(removal(), removal_header() + values_head + no_deletions);
+  EXPECT_EQ(reset(), reset_header() + mods_banner + no_resets);
+}
+
+TEST_F(registry_script_test, a_value_whose_type_changed_is_kept_and_noted_in_the_reset_script) {
+  machine_.set_value("HKLM\\Software\\K", "TypeChange", win::reg_dword, std::string("\x0A\0\0\0", 4));
+  machine_.set_value("HKLM\\Software\\K", "Added", win::reg_dword, std::string(4, '\0'));
+  run(section("Values deleted:", 2, "HKLM\\Software\\K\\TypeChange: \"ten\"\r\nHKLM\\Software\\K\\Old: 1\r\n") +
+      section("Values added:", 2, "HKLM\\Software\\K\\TypeChange: 0x0000000A\r\nHKLM\\Software\\K\\Added: 0x00000000\r\n"));
+  EXPECT_EQ(removal(), removal_header() + values_head + "[HKEY_LOCAL_MACHINE\\Software\\K]\n\"Added\"=-\n");
+  EXPECT_EQ(reset(), reset_header() +
+                         "; Not reset: HKLM\\Software\\K\\TypeChange (its type changed; the report does not say its old "
+                         "type exactly)\n" + no_resets);
+}
+
+TEST_F(registry_script_test, damaged_entries_are_never_named) {
+  // A Unicode report whose names the ANSI code page cannot hold.
+  machine_.set_value("HKU\\S\\Software\\?", "v", win::reg_sz, sz_data);
+  machine_.set_value("HKU\\S\\Software\\K", "?", win::reg_sz, sz_data);
+  std::u16string text = u"Regshot 1.9.1 x64 Unicode\r\nComments: \r\n" +
+                        std::u16string(u"----------------------------------\r\nKeys added: 1\r\n"
+                                       u"----------------------------------\r\nHKU\\S\\Software\\\u0416\r\n\r\n"
+                                       u"----------------------------------\r\nValues modified: 1\r\n"
+                                       u"----------------------------------\r\n"
+                                       u"HKU\\S\\Software\\K\\\u0416: \"old\"\r\nHKU\\S\\Software\\K\\\u0416: \"new\"\r\n\r\n"
+                                       u"----------------------------------\r\nTotal changes: 2\r\n");
+  std::string bytes;
+  for (char16_t c : text) bytes += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+  ASSERT_EQ(convert(write_file("report.txt", bytes)).how, run_result::outcome::completed);
+  EXPECT_EQ(removal(), removal_header() + keys_block + no_deletions);
+  EXPECT_EQ(reset(), reset_header() + mods_banner +
+                         "; Not reset: HKU\\S\\Software\\K\\? (the report holds characters that this system's code page "
+                         "cannot hold)\n" + no_resets);
+}
+
+TEST_F(registry_script_test, modified_values_are_reset_to_their_old_data) {
+  machine_.keys["HKLM\\Software\\Foo"];
+  machine_.set_value("HKLM\\Software\\Foo", "v", win::reg_sz, sz_data);
+  machine_.set_value("HKLM\\Software\\FooBar", "v", win::reg_dword, std::string(4, '\0'));
+  machine_.set_value("HKLM\\Software\\FooBar", "", win::reg_sz, sz_data);
+  machine_.set_value("HKLM\\Software\\FooBar", "Path", win::reg_sz, sz_data);
+  machine_.set_value("HKLM\\Software\\FooBar", "Multi", win::reg_multi_sz, std::string("a\0\0", 3));
+  machine_.set_value("HKLM\\Software\\FooBar", "BE", win::reg_dword_big_endian, std::string(4, '\0'));
+  machine_.set_value("HKLM\\Software\\FooBar", "Same", win::reg_binary, "\x01\x02");
+  machine_.set_value("HKLM\\Software\\Seeds", "x", win::reg_sz, sz_data);
+  machine_.set_value("HKLM\\Software\\FooBar", "Lines", win::reg_sz, sz_data);
+  run(section("Keys added:", 1, "HKLM\\Software\\Foo\r\n") +
+      section("Values modified:", 11,
+              "HKLM\\Software\\Foo\\v: \"old\"\r\nHKLM\\Software\\Foo\\v: \"new\"\r\n"
+              "HKLM\\Software\\FooBar\\v: 0x00000001\r\nHKLM\\Software\\FooBar\\v: 0x00000002\r\n"
+              "HKLM\\Software\\FooBar\\: \"old default\"\r\nHKLM\\Software\\FooBar\\: \"new default\"\r\n"
+              "HKLM\\Software\\FooBar\\Path: \"C:\\Old \"App\"\"\r\nHKLM\\Software\\FooBar\\Path: \"C:\\New\"\r\n"
+              "HKLM\\Software\\FooBar\\Multi: 'a b'\r\nHKLM\\Software\\FooBar\\Multi: 'a'\r\n"
+              "HKLM\\Software\\FooBar\\BE: 0x00000001\r\nHKLM\\Software\\FooBar\\BE: 0x00000002\r\n"
+              "HKLM\\Software\\FooBar\\Same:  01 02\r\nHKLM\\Software\\FooBar\\Same:  01 03\r\n"
+              "HKLM\\Software\\Seeds\\x: \"a\"\r\nHKLM\\Software\\Seeds\\x: \"b\"\r\n"
+              "HKLM\\Software\\FooBar\\Gone: \"a\"\r\nHKLM\\Software\\FooBar\\Gone: \"b\"\r\n"
+              "HKLM\\Software\\FooBar\\Lines: \"one\r\ntwo\"\r\nHKLM\\Software\\FooBar\\Lines: \"one\r\nthree\"\r\n"
+              "HKLM\\Software\\FooBar\\v: 0x00000003\r\n"));
+  EXPECT_EQ(reset(), reset_header() + mods_banner +
+                         "[HKEY_LOCAL_MACHINE\\Software\\FooBar]\n\"v\"=dword:00000001\n"
+                         "[HKEY_LOCAL_MACHINE\\Software\\FooBar]\n@=\"old default\"\n"
+                         "[HKEY_LOCAL_MACHINE\\Software\\FooBar]\n\"Path\"=\"C:\\\\Old \\\"App\\\"\"\n"
+                         "; Not reset: HKLM\\Software\\FooBar\\Multi (Regshot 1.8 shows a multi-string with blanks in "
+                         "place of the separators of its strings)\n"
+                         "\n; Resivex does not process type 5 registry entry\n; ... \"BE\" ...\n\n"
+                         "[HKEY_LOCAL_MACHINE\\Software\\FooBar]\n\"Lines\"=hex(1):6F,6E,65,0D,0A,74,77,6F,00\n");
+}
+
+TEST_F(registry_script_test, the_exclusion_list_keeps_values_out_and_its_blank_lines_keep_nothing_out) {
+  write_file("do_not_modify_list.TXT", "; comment\r\n\r\nMuiCache\r\n   \r\n");
+  machine_.set_value("HKU\\S\\Software\\Shell\\MuiCache", "a.exe", win::reg_sz, sz_data);
+  machine_.set_value("HKU\\S\\Software\\App", "v", win::reg_sz, sz_data);
+  run(section("Values modified:", 2,
+              "HKU\\S\\Software\\Shell\\MuiCache\\a.exe: \"A\"\r\nHKU\\S\\Software\\Shell\\MuiCache\\a.exe: \"B\"\r\n"
+              "HKU\\S\\Software\\App\\v: \"old\"\r\nHKU\\S\\Software\\App\\v: \"new\"\r\n"));
+  EXPECT_EQ(reset(), reset_header() + mods_banner + "[HKEY_USERS\\S\\Software\\App]\n\"v\"=\"old\"\n");
+}
+
+TEST_F(registry_script_test, sections_without_entries_still_write_their_heads) {
+  run(section("Keys added:", 0, "") + section("Values added:", 0, "") + section("Values modified:", 0, ""));
+  EXPECT_EQ(removal(), removal_header() + keys_block + values_head + no_deletions);
+  EXPECT_EQ(reset(), reset_header() + mods_banner + no_resets);
+}
+
+TEST_F(registry_script_test, a_count_beyond_the_entries_stops_at_the_end_of_the_section) {
+  machine_.keys["HKLM\\Software\\A"];
+  machine_.set_value("HKLM\\Software\\B", "v", win::reg_sz, sz_data);
+  run(section("Keys added:", 5, "HKLM\\Software\\A\r\n") + section("Values added:", 1, "HKLM\\Software\\B\\v: \"x\"\r\n") +
+      section("Values modified:", 3, "HKLM\\Software\\B\\v: \"old\"\r\n"));
+  EXPECT_EQ(removal(), removal_header() + keys_block + "[-HKEY_LOCAL_MACHINE\\Software\\A]\n" + values_head +
+                           "[HKEY_LOCAL_MACHINE\\Software\\B]\n\"v\"=-\n");
+  EXPECT_EQ(reset(), reset_header() + mods_banner + no_resets) << "an old line without its new line is left";
+  EXPECT_FALSE(exists(path("report_errors.txt"))) << "no line of the next section is taken for a key";
+}
+
+TEST_F(registry_script_test, a_key_refused_by_the_system_goes_to_the_error_list) {
+  machine_.keys["HKLM\\Software\\Locked"];
+  machine_.key_open_errors["HKLM\\Software\\Locked"] = win::error_access_denied;
+  run(section("Keys added:", 1, "HKLM\\Software\\Locked\r\n"));
+  EXPECT_EQ(read_file(path("report_errors.txt")), "HKLM\\Software\\Locked\nAccess is denied.\n");
+  EXPECT_EQ(removal(), removal_header() + keys_block + no_deletions);
+  EXPECT_EQ(machine_.captions(), std::vector<std::string>{"Info"});
+}
+
+TEST_F(registry_script_test, a_prefix_is_stripped_only_at_the_start_of_a_line) {
+  rs_->strip_buf = allocate_memory2(*rs_, work_buffer_size);
+  const struct {
+    const char* line;
+    const char* left;
+  } cases[] = {{"Old: HKLM\\K\\v: 1\n", "HKLM\\K\\v: 1\n"},
+               {"HKLM\\K\\Old: 1\n", "HKLM\\K\\Old: 1\n"},
+               {"Old:HKLM\n", "Old:HKLM\n"},
+               {"Old: ", ""}};
+  for (const auto& c : cases) {
+    copy_text(rs_->line_buf, c.line);
+    EXPECT_EQ(strip_prefix(*rs_, rs_->line_buf, "Old: "), static_cast<int>(std::string(c.left).size()));
+    EXPECT_EQ(std::string(rs_->line_buf), c.left);
+  }
+}
+
+}  // namespace
+}  // namespace resivex::testing
