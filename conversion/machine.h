@@ -32,7 +32,9 @@ public:
   virtual ~machine() = default;
 
   // Registry, read only (RegOpenKeyExA, RegQueryValueExA, RegQueryInfoKeyA, RegEnumValueA, RegCloseKey).
-  // Each returns the system's error code, 0 on success; on failure the outputs are left unchanged.
+  // Each returns the system's error code, 0 on success; on failure the outputs are left unchanged, except
+  // that ERROR_MORE_DATA tells in data_len the room the data needs. reg_enum_value takes a null data buffer
+  // to tell the name, the type and the size of the data alone.
   virtual long reg_open_key(win::reg_key root, const char* sub_key, std::uint32_t access, win::reg_key* key) = 0;
   virtual long reg_query_value(win::reg_key key, const char* name, std::uint32_t* type, unsigned char* data,
                                std::uint32_t* data_len) = 0;

@@ -37,7 +37,15 @@ struct run_result {
   };
   outcome how = outcome::completed;
   int exit_code = 0;
-  bool write_failed = false;  // an output could not be written completely (the user has been told)
+  // An output could not be written completely, or the report could not be read to its end: the outputs are
+  // incomplete (the user has been told).
+  bool write_failed = false;
+};
+
+// What the registry handlers keep between sections (conversion/registry/registry_state.h).
+struct registry_state;
+struct registry_state_deleter {
+  void operator()(registry_state* state) const;
 };
 
 // Thrown by end_process and caught by convert_report, which closes the run's files and reports `ended`.
@@ -114,12 +122,16 @@ struct run_state {
 
   // Counters.
   int bat_stage = 0;
+  bool bat_expansion_off = false;  // the batch file has switched delayed expansion off ("!" in a path)
   int bat_lines = 0;
   int reg_entries = 0;
   int mods_entries = 0;
   int error_entries = 0;
   int keys_sections_seen = 0;
   int mods_sections = 0;
+
+  // The registry handlers' own state: made by the first registry section, renewed by each run.
+  std::unique_ptr<registry_state, registry_state_deleter> registry;
 
   // The folders listed by "Folders added:" sections.
   folder_index folders;

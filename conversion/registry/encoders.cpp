@@ -184,7 +184,7 @@ int encode_string(run_state& rs) {
   }
   const std::string_view text = d.substr(1, d.size() - 2);
   std::string escaped;
-  if (text.find_first_of("\r\n") == std::string_view::npos) {
+  if (find_first_char(text, "\r\n") == std::string_view::npos) {
     std::string quoted;
     quoted_value_name(text, false, quoted);  // the same escapes as a name
     if (view_of(rs.out_line).size() + 1 + quoted.size() <= line_room) {

@@ -9,9 +9,19 @@ namespace {
 
 char upper_ascii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
 
-bool holds_line_break(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
+bool holds_line_break(std::string_view s) { return find_first_char(s, "\r\n") != std::string_view::npos; }
 
 }  // namespace
+
+std::size_t find_first_char(std::string_view text, std::string_view chars, std::size_t from) {
+  std::size_t best = text.size();
+  for (char c : chars) {
+    if (from >= best) break;
+    const std::size_t at = text.substr(0, best).find(c, from);
+    if (at != std::string_view::npos) best = at;
+  }
+  return best == text.size() ? std::string_view::npos : best;
+}
 
 int key_start_of(std::string_view line) {
   std::size_t i = 0;
@@ -39,10 +49,12 @@ void candidate_splits(std::string_view line, int key_start, split_list& out) {
   const std::size_t hive_end = body.find('\\', start);
   if (hive_end == std::string_view::npos) return;
   // A key path never holds a line break: a candidate whose key would take one reads data as the key.
-  const std::size_t first_break = body.find_first_of("\r\n", start);
+  const std::size_t first_break = find_first_char(body, "\r\n", start);
   auto add = [&](std::size_t key_end, std::size_t name_start, std::size_t name_end, bool is_default) {
     if (out.count >= max_candidate_splits || key_end <= hive_end) return;
     if (first_break != std::string_view::npos && first_break < key_end) return;
+    // No key has an empty name: in "Key\\Name" the second backslash begins the value's name.
+    if (body[key_end - 1] == '\\') return;
     value_split& s = out.items[out.count++];
     s.key_start = key_start;
     s.key_end = static_cast<int>(key_end);
@@ -101,6 +113,11 @@ bool quoted_value_name(std::string_view name, bool is_default, std::string& out)
 void comment_text(std::string_view text, std::string& out) {
   out.clear();
   for (char c : text) out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
+}
+
+bool names_sub_key(std::string_view path) {
+  const std::size_t hive_end = path.find('\\');
+  return hive_end != std::string_view::npos && path.find_first_not_of('\\', hive_end) != std::string_view::npos;
 }
 
 bool is_same_or_under(std::string_view path, std::string_view key) {

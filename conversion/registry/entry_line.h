@@ -18,6 +18,10 @@ struct split_list {
   int count = 0;
 };
 
+// Position of the first of `chars` in text at or after `from`, npos when there is none. One fast search a
+// character, where find_first_of tests every character of the text against the set.
+std::size_t find_first_char(std::string_view text, std::string_view chars, std::size_t from = 0);
+
 // Index of the first character after the entry's leading blanks (any spaces, then at most one TAB).
 int key_start_of(std::string_view line);
 
@@ -30,7 +34,8 @@ bool holds_any(std::string_view line, std::initializer_list<std::string_view> wo
 // Every reading of the value entry as key, name and separator, the documented one first: the last ": " (or a
 // colon that ends the entry, Regshot 1.8's empty data) ends the name, and the last backslash before it ends
 // the key; a backslash right before the separator names the key's default value. Then the other backslashes
-// of the key path, nearer the hive, and then the earlier separators. A key is never the hive alone.
+// of the key path, nearer the hive, and then the earlier separators. A key is never the hive alone, and
+// never ends in a backslash (no key has an empty name).
 void candidate_splits(std::string_view line, int key_start, split_list& out);
 
 // Index where the data of the entry begins (after ": ", or after a bare colon).
@@ -48,6 +53,9 @@ bool quoted_value_name(std::string_view name, bool is_default, std::string& out)
 
 // Text for a comment line: line breaks and other control characters become blanks.
 void comment_text(std::string_view text, std::string& out);
+
+// True when the key path names a key below its hive, not the hive alone.
+bool names_sub_key(std::string_view path);
 
 // Case-insensitive (ASCII) test that `path` is `key` or lies under it.
 bool is_same_or_under(std::string_view path, std::string_view key);

@@ -2,8 +2,10 @@
 #include "conversion/registry/probe.h"
 
 #include "conversion/error_list.h"
+#include "conversion/registry/entry_line.h"
 #include "conversion/registry/removal_script.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -14,30 +16,16 @@ namespace {
 
 constexpr std::size_t part_limit = 1024;        // hive parts and sub-keys the probes take
 constexpr std::size_t error_line_limit = 512;   // report line kept in front of an error text
-constexpr std::uint32_t enum_name_room = 260;   // value names the enumeration reads
 
-void upper_ascii(std::string& s) {
-  for (char& c : s) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+bool same_text_ignoring_case(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
+    if (x != y) return false;
   }
-}
-
-std::string_view root_label(win::reg_key root) {
-  for (const hive_name& h : hive_names) {
-    if (h.root == root) return h.long_name;
-  }
-  return "?";
-}
-
-// True when the absent set holds `name` or one of its ancestors (each ends at a backslash of name).
-bool under_absent(const std::set<std::string, std::less<>>& absent, std::string_view name) {
-  if (absent.empty()) return false;
-  for (std::size_t i = 0; i <= name.size(); ++i) {
-    if (i == name.size() || name[i] == '\\') {
-      if (absent.find(name.substr(0, i)) != absent.end()) return true;
-    }
-  }
-  return false;
+  return true;
 }
 
 // RegOpenKeyExA takes sub-keys of at most MAX_PATH characters (Wine refuses longer ones with
@@ -72,30 +60,71 @@ long open_in_steps(machine& m, win::reg_key root, std::string_view sub_key, std:
 
 }  // namespace
 
+const key_cache::absent_key* key_cache::find_absent(std::uint64_t hash) const {
+  if (absent_.empty()) return nullptr;
+  hash |= 1;  // 0 marks a free slot
+  for (std::size_t i = hash & (absent_slots - 1);; i = (i + 1) & (absent_slots - 1)) {
+    if (absent_hashes_[i] == 0) return nullptr;
+    if (absent_hashes_[i] == hash) return &absent_[absent_index_[i]];
+  }
+}
+
+void key_cache::add_absent(std::uint64_t hash, win::reg_key root, std::string_view sub_key) {
+  if (absent_.size() >= max_absent) forget_absent();
+  if (absent_hashes_.empty()) {
+    absent_hashes_.assign(absent_slots, 0);
+    absent_index_.assign(absent_slots, 0);
+  }
+  hash |= 1;
+  std::size_t i = hash & (absent_slots - 1);
+  while (absent_hashes_[i] != 0) {
+    if (absent_hashes_[i] == hash) return;  // a clash keeps the first: only slower
+    i = (i + 1) & (absent_slots - 1);
+  }
+  absent_hashes_[i] = hash;
+  absent_index_[i] = static_cast<std::uint32_t>(absent_.size());
+  absent_.push_back(absent_key{root, std::string(sub_key)});
+}
+
+void key_cache::forget_absent() {
+  if (absent_.empty()) return;
+  std::fill(absent_hashes_.begin(), absent_hashes_.end(), 0);
+  absent_.clear();
+}
+
 long key_cache::open(machine& m, win::reg_key root, std::string_view sub_key, std::uint32_t access,
                      win::reg_key* key) {
   while (!sub_key.empty() && sub_key.back() == '\\') sub_key.remove_suffix(1);  // names the same key
-  scratch_.assign(root_label(root));
-  scratch_ += '\\';
-  scratch_.append(sub_key);
-  scratch_ += '|';
-  scratch_ += std::to_string(access);
-  upper_ascii(scratch_);
-  const std::string_view path = std::string_view(scratch_).substr(0, scratch_.rfind('|'));
-  for (open_key& k : open_) {
-    if (k.name == scratch_) {
-      k.used = ++clock_;
-      *key = k.handle;
-      return 0;
-    }
+  auto same = [&](const open_key& k) {
+    return k.root == root && k.access == access && same_text_ignoring_case(k.sub_key, sub_key);
+  };
+  // Values come key by key: most often the key is the one found last.
+  if (last_ < open_.size() && same(open_[last_])) {
+    *key = open_[last_].handle;
+    return 0;
   }
-  if (under_absent(absent_, path)) return win::error_file_not_found;
+  // One pass over the path hashes it and each of its ancestors, any of which may be known absent (an open
+  // key has no absent ancestor, so the order of the two tests does not matter).
+  key_hash h(root);
+  for (std::size_t i = 0; i <= sub_key.size(); ++i) {
+    if (!absent_.empty() && (i == sub_key.size() || sub_key[i] == '\\')) {
+      const absent_key* found = find_absent(h.value);
+      if (found != nullptr && found->root == root && same_text_ignoring_case(found->sub_key, sub_key.substr(0, i))) {
+        return win::error_file_not_found;
+      }
+    }
+    if (i < sub_key.size()) h.add(sub_key[i]);
+  }
+  for (std::size_t i = 0; i < open_.size(); ++i) {
+    if (open_[i].hash != h.value || !same(open_[i])) continue;
+    open_[i].used = ++clock_;
+    last_ = i;
+    *key = open_[i].handle;
+    return 0;
+  }
   win::reg_key handle = 0;
   const long status = open_in_steps(m, root, sub_key, access, &handle);
-  if (status == win::error_file_not_found) {
-    if (absent_.size() >= max_absent) absent_.clear();
-    absent_.emplace(path);
-  }
+  if (status == win::error_file_not_found) add_absent(h.value, root, sub_key);
   if (status != 0) return status;
   if (open_.size() >= max_open) {
     auto oldest = open_.begin();
@@ -105,7 +134,8 @@ long key_cache::open(machine& m, win::reg_key root, std::string_view sub_key, st
     m.reg_close_key(oldest->handle);
     open_.erase(oldest);
   }
-  open_.push_back(open_key{scratch_, handle, false, 0, {}, ++clock_});
+  open_.push_back(open_key{root, access, h.value, std::string(sub_key), handle, false, 0, {}, ++clock_});
+  last_ = open_.size() - 1;
   *key = handle;
   return 0;
 }
@@ -126,18 +156,17 @@ bool key_cache::info(machine& m, win::reg_key key, reg_key_info& out) {
 void key_cache::close_all(machine& m) {
   for (const open_key& k : open_) m.reg_close_key(k.handle);
   open_.clear();
+  last_ = 0;
 }
 
+void registry_state_deleter::operator()(registry_state* state) const { delete state; }
+
 registry_state& registry_of(run_state& rs) {
-  static registry_state state;
-  if (state.owner != &rs) {
-    // No key is open between sections, so nothing of the earlier owner's machine is left to close.
-    state.~registry_state();
-    new (&state) registry_state();
-    state.owner = &rs;
-    state.sys = rs.sys;
+  if (!rs.registry) {
+    rs.registry.reset(new registry_state());
+    rs.registry->sys = rs.sys;
   }
-  return state;
+  return *rs.registry;
 }
 
 registry_state& begin_registry_section(run_state& rs) {
@@ -148,6 +177,9 @@ registry_state& begin_registry_section(run_state& rs) {
     state.keys.close_all(*state.sys);
     state.keys.forget_absent();
     state.deleted_values.clear();
+    state.recorded_array = nullptr;
+    state.recorded_count = 0;
+    state.recorded_longest = 0;
     state.sys = rs.sys;
     open_removal_script(rs);
   }
@@ -170,7 +202,7 @@ int probe_regkey(run_state& rs) {
   registry_state& state = registry_of(rs);
   const std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
   const std::size_t start = static_cast<std::size_t>(state.key_start);
-  std::size_t hive_end = line.find_first_of("\t\n\\", start);
+  std::size_t hive_end = find_first_char(line, "\t\n\\", start);
   if (hive_end == std::string_view::npos) hive_end = line.size();
   if (hive_end - start >= part_limit) {
     show_message(rs, msg::hive_too_long, rs.line_buf);
@@ -180,7 +212,7 @@ int probe_regkey(run_state& rs) {
   std::string_view sub_key;
   if (hive_end < line.size() && line[hive_end] == '\\') {
     const std::size_t sub_start = hive_end + 1;
-    std::size_t sub_end = line.find_first_of("\t\r\n", sub_start);
+    std::size_t sub_end = find_first_char(line, "\t\r\n", sub_start);
     if (sub_end == std::string_view::npos) sub_end = line.size();
     sub_key = line.substr(sub_start, sub_end - sub_start);
   }
@@ -213,10 +245,61 @@ int probe_regkey(run_state& rs) {
   return status == win::error_no_system_resources ? win::error_file_not_found : static_cast<int>(status);
 }
 
+namespace {
+
+// Makes value_data hold at least `size` bytes. False when memory runs out: the value then cannot be read.
+bool fit_value_data(run_state& rs, std::uint32_t size) {
+  if (size <= static_cast<std::uint32_t>(rs.value_data_size)) return true;
+  std::unique_ptr<char[]> grown(new (std::nothrow) char[static_cast<std::size_t>(size) + 2]());
+  if (!grown) return false;
+  rs.value_data = std::move(grown);
+  rs.value_data_size = static_cast<int>(size);
+  return true;
+}
+
+// Looks the value up by its exact name among the key's values, for when the lookup by name failed for a
+// reason other than the value's absence. Found: its type and data go into the state and value_data, so that
+// the entry is encoded from this value. Returns the code that ended the enumeration, 0 when found.
+long enumerate_for(run_state& rs, registry_state& state, win::reg_key key, const reg_key_info& info) {
+  const std::string_view wanted = view_of(state.value_name);
+  // Room for the longest name of the key in any ANSI code page (two bytes a character at most).
+  std::vector<char> name;
+  try {
+    name.resize(2 * static_cast<std::size_t>(info.max_value_name_len) + 2);
+  } catch (const std::bad_alloc&) {
+    return win::error_more_data;
+  }
+  for (std::uint32_t index = 0;; ++index) {
+    auto name_len = static_cast<std::uint32_t>(name.size());
+    std::uint32_t type = 0;
+    std::uint32_t data_len = 0;
+    name[0] = '\0';
+    // Names only: the data is read for the one value that matches.
+    const long e = rs.sys->reg_enum_value(key, index, name.data(), &name_len, &type, nullptr, &data_len);
+    if (e != 0) return e;
+    if (std::string_view(name.data(), name_len) != wanted) continue;
+    for (;;) {
+      if (!fit_value_data(rs, data_len)) return win::error_more_data;
+      name_len = static_cast<std::uint32_t>(name.size());
+      data_len = static_cast<std::uint32_t>(rs.value_data_size);
+      const long d = rs.sys->reg_enum_value(key, index, name.data(), &name_len, &type,
+                                            reinterpret_cast<unsigned char*>(rs.value_data.get()), &data_len);
+      if (d == win::error_more_data && data_len > static_cast<std::uint32_t>(rs.value_data_size)) continue;
+      if (d != 0) return d;
+      break;
+    }
+    state.value_type = type;
+    state.data_len = static_cast<int>(data_len);
+    state.found_by_enumeration = true;
+    return 0;
+  }
+}
+
+}  // namespace
+
 int probe_regvalue(run_state& rs) {
   registry_state& state = registry_of(rs);
   state.found_by_enumeration = false;
-  state.enumerated_same_name = false;
   const std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
   const value_split& s = state.split;
   const std::string_view path = line.substr(static_cast<std::size_t>(s.key_start),
@@ -227,6 +310,7 @@ int probe_regvalue(run_state& rs) {
   const std::string_view sub_key = hive_end < path.size() ? path.substr(hive_end + 1) : std::string_view();
   if (sub_key.size() >= part_limit) return win::error_file_not_found;
 
+  // Keys and values in one view of the registry: the value's key is opened as the key probe opens keys.
   win::reg_key key = 0;
   const long opened = state.keys.open(*rs.sys, hive->root, sub_key, rs.access_mask, &key);
   if (opened != 0) return static_cast<int>(opened);
@@ -244,55 +328,16 @@ int probe_regvalue(run_state& rs) {
       return 0;
     }
     if (status != win::error_more_data || len <= static_cast<std::uint32_t>(rs.value_data_size)) break;
-    std::unique_ptr<char[]> grown(new (std::nothrow) char[static_cast<std::size_t>(len) + 2]());
-    if (!grown) return win::error_more_data;  // cannot be read: taken as gone
-    rs.value_data = std::move(grown);
-    rs.value_data_size = static_cast<int>(len);
+    if (!fit_value_data(rs, len)) return win::error_more_data;  // cannot be read: taken as gone
   }
 
   reg_key_info info;
   if (!state.keys.info(*rs.sys, key, info)) return static_cast<int>(rs.sys->reg_query_info_key(key, &info));
   if (info.values == 0) return 4;
-
-  // The enumeration compares the name up to its first TAB, quote or colon, case counting. When that is the
-  // whole name and the lookup (which ignores case) found no such value, it cannot find one either, unless a
-  // name too long for its buffer stops it first.
-  const std::string_view full_name = view_of(state.value_name);
-  const std::string_view enum_name = full_name.substr(0, std::min(full_name.find_first_of("\t\":"), full_name.size()));
-  if (enum_name.size() == full_name.size() && status == win::error_file_not_found &&
-      info.max_value_name_len < enum_name_room) {
-    return win::error_no_more_items;
-  }
-
-  std::vector<unsigned char> data;
-  try {
-    data.resize(static_cast<std::size_t>(info.max_value_data_len) + 1);
-  } catch (const std::bad_alloc&) {
-    return win::error_more_data;
-  }
-  char name[enum_name_room + 1];
-  for (std::uint32_t index = 0;; ++index) {
-    std::uint32_t name_len = enum_name_room;
-    std::uint32_t type = 0;
-    auto data_len = static_cast<std::uint32_t>(info.max_value_data_len);
-    name[0] = '\0';
-    const long e = rs.sys->reg_enum_value(key, index, name, &name_len, &type, data.data(), &data_len);
-    if (e != 0) return static_cast<int>(e);
-    if (std::string_view(name, name_len) != enum_name) continue;
-    // Found: what the entry is encoded from is this value, never what an earlier lookup left.
-    if (data_len > static_cast<std::uint32_t>(rs.value_data_size)) {
-      std::unique_ptr<char[]> grown(new (std::nothrow) char[static_cast<std::size_t>(data_len) + 2]());
-      if (!grown) return win::error_more_data;
-      rs.value_data = std::move(grown);
-      rs.value_data_size = static_cast<int>(data_len);
-    }
-    if (data_len > 0) std::memcpy(rs.value_data.get(), data.data(), data_len);
-    state.value_type = type;
-    state.data_len = static_cast<int>(data_len);
-    state.found_by_enumeration = true;
-    state.enumerated_same_name = enum_name.size() == full_name.size();
-    return 0;
-  }
+  // The lookup ignores case and the name is the value's whole name: when it says the value is absent, no
+  // enumeration can find it. Only a lookup that failed otherwise leaves the question open.
+  if (status == win::error_file_not_found) return win::error_no_more_items;
+  return static_cast<int>(enumerate_for(rs, state, key, info));
 }
 
 }  // namespace resivex

@@ -33,11 +33,13 @@ const hive_name* find_hive(std::string_view part);
 // goes to the error list with the system's text; ERROR_NO_SYSTEM_RESOURCES is then returned as 2.
 int probe_regkey(run_state& rs);
 
-// The value of the state's split of line_buf, looked up by the name in value_name. Returns 0 when it exists:
-// found directly, the state's value_type and data_len (and value_data) hold it; found only by the exact
-// enumeration of the key's values (the name cut at its first TAB, quote or colon), they hold the enumerated
-// value. Otherwise the code of the open, of RegQueryInfoKeyA, 4 for a key without values, or the code that
-// ended the enumeration (ERROR_NO_MORE_ITEMS when nothing matched). Writes no error entry.
+// The value of the state's split of line_buf, looked up by the name in value_name, in the key opened with
+// access_mask (the key probe's view). Returns 0 when it exists: the state's value_type and data_len (and
+// value_data) then hold it. When the lookup by name fails for a reason other than the value's absence, the
+// key's values are enumerated for that exact name (case counts), and a value found so is the one whose type
+// and data the state holds. Otherwise the code of the open, of RegQueryInfoKeyA, 4 for a key without values,
+// ERROR_NO_MORE_ITEMS for a value that is not there, or the code that ended the enumeration. Writes no error
+// entry.
 int probe_regvalue(run_state& rs);
 
 }  // namespace resivex

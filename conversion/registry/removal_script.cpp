@@ -71,12 +71,13 @@ void handle_keys_added(run_state& rs) {
     const std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
     state.key_start = key_start_of(line);
     const std::size_t start = static_cast<std::size_t>(state.key_start);
-    const std::size_t end = std::min(line.find_first_of("\t\r\n", start), line.size());
+    const std::size_t end = std::min(find_first_char(line, "\t\r\n", start), line.size());
     const std::string_view path = line.substr(start, end - start);
-    if (path.empty() || holds_any(line, skip_words)) continue;
-    if (probe_regkey(rs) > 0) continue;
-    // Removing a key removes everything under it.
+    // A hive alone is never removed: the report names no key of its own there.
+    if (!names_sub_key(path) || holds_any(line, skip_words)) continue;
+    // Removing a key removes everything under it: a key under one removed already needs no probe.
     if (under_recorded_key(rs, path, true)) continue;
+    if (probe_regkey(rs) > 0) continue;
     clear_text(rs.out_line);
     copy_text(rs.out_line, "[-");
     if (!append_long_key(rs.out_line, path) || !append_text(rs.out_line, "]")) {
@@ -85,9 +86,13 @@ void handle_keys_added(run_state& rs) {
       continue;
     }
     copy_text(rs.key_buf, path);
+    // What the key line names, as keys_array holds it.
+    const std::string_view written = view_of(rs.out_line);
+    char recorded[keys_slot_size];
+    copy_text(recorded, written.substr(2, written.size() - 3));
     write_removal_line(rs);
     ++rs.reg_entries;
-    if (!record_key(rs, path)) {
+    if (!record_key(rs, view_of(recorded))) {
       show_message(rs, msg::too_many_keys, rs.keys_limit);
       return;
     }
@@ -106,7 +111,6 @@ void handle_values_added(run_state& rs) {
   std::string name;
   for (int handled = 0; handled < announced; ++handled) {
     if (read_report_entry(rs, entry_kind::registry) != entry_status::entry) return;
-    if (rs.line_state.damaged()) continue;  // the text is not the value's real name
     clear_work_buffers(rs);
     const std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
     state.key_start = key_start_of(line);
@@ -117,6 +121,8 @@ void handle_values_added(run_state& rs) {
     check_name(rs, msg::name_changed_after_probe);
     if (status != 0) continue;
     const value_split& s = state.split;
+    // A name that lost characters on its way from the report names another value, if any.
+    if (!names_intact(rs.line_state, line, s)) continue;
     if (is_type_change(state, line)) {
       // It existed before the install with another type: deleting it would delete the user's value.
       write_not_reset_comment(rs, value_label(line, s),

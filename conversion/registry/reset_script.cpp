@@ -101,14 +101,22 @@ void handle_entry(run_state& rs, registry_state& state) {
   const std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
   state.key_start = key_start_of(line);
   if (holds_any(line, skip_words) || excluded(rs, line)) return;
-  if (rs.line_state.damaged()) {
-    // Never reset from text that is not what the report says; tell the user which value was left.
-    write_not_reset_comment(rs, damaged_label(line, state.key_start), damage_reason(rs.line_state));
-    return;
-  }
   if (under_recorded_key(rs, line.substr(static_cast<std::size_t>(state.key_start)), false)) return;
   const int status = resolve_value_entry(rs);
   check_name(rs, msg::name_changed_after_probe);
+  if (rs.line_state.damaged()) {
+    // Never reset from text that is not what the report says; tell the user which value was left, unless
+    // the value is known to be gone (its name came through whole and no reading of the entry found it).
+    const bool found = status == 0 && names_intact(rs.line_state, line, state.split);
+    split_list readings;
+    candidate_splits(line, state.key_start, readings);
+    const bool gone = status != 0 && readings.count > 0 && names_intact(rs.line_state, line, readings.items[0]);
+    if (!gone) {
+      write_not_reset_comment(rs, found ? value_label(line, state.split) : damaged_label(line, state.key_start),
+                              damage_reason(rs.line_state));
+    }
+    return;
+  }
   if (status != 0) return;
   const value_split& s = state.split;
 

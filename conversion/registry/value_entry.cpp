@@ -48,10 +48,18 @@ int resolve_value_entry(run_state& rs) {
     clear_text(state.value_name);
     copy_text(state.value_name, name);
     const int status = probe_regvalue(rs);
-    if (status == 0 && (!state.found_by_enumeration || state.enumerated_same_name)) return 0;
-    if (i == 0) first_status = status == 0 ? win::error_file_not_found : status;
+    if (status == 0) return 0;
+    if (i == 0) first_status = status;
   }
   return first_status;
+}
+
+bool names_intact(const line_flags& flags, std::string_view line, const value_split& split) {
+  const std::string_view named = line.substr(static_cast<std::size_t>(split.key_start),
+                                             static_cast<std::size_t>(split.name_end - split.key_start));
+  if (flags.lossy && named.find('?') != std::string_view::npos) return false;
+  if (flags.had_nul && named.find('\x01') != std::string_view::npos) return false;
+  return true;
 }
 
 void record_deleted_value(registry_state& state, std::string_view line, int key_start) {
@@ -72,13 +80,71 @@ bool is_type_change(const registry_state& state, std::string_view line) {
   return state.deleted_values.find(named) != state.deleted_values.end();
 }
 
-bool under_recorded_key(const run_state& rs, std::string_view path, bool or_same) {
-  if (!rs.keys_array) return false;
-  for (int i = 0; i < rs.keys_count; ++i) {
-    const char* slot = rs.keys_array.get() + static_cast<std::size_t>(i) * keys_slot_size;
-    const std::string_view key(slot, ::strnlen(slot, keys_slot_size));
-    if (!is_same_or_under(path, key)) continue;
-    if (or_same || path.size() > key.size()) return true;
+namespace {
+
+// The hive of a key path and the rest of it: empty, or from the backslash after the hive name.
+const hive_name* hive_and_rest(std::string_view path, std::string_view& rest) {
+  const std::size_t hive_end = std::min(path.find('\\'), path.size());
+  rest = path.substr(hive_end);
+  return find_hive(path.substr(0, hive_end));
+}
+
+// Brings the index of keys_array up to date: anew when keys_array is another or was emptied.
+void index_recorded_keys(const run_state& rs, registry_state& state) {
+  constexpr std::size_t mask = registry_state::recorded_slots - 1;
+  if (state.recorded_array != rs.keys_array.get() || rs.keys_count < state.recorded_count) {
+    state.recorded_hashes.assign(registry_state::recorded_slots, 0);
+    state.recorded_slot.assign(registry_state::recorded_slots, 0);
+    state.recorded_array = rs.keys_array.get();
+    state.recorded_count = 0;
+    state.recorded_longest = 0;
+  }
+  static_assert(registry_state::recorded_slots >= 2 * static_cast<std::size_t>(keys_limit_default));
+  for (; state.recorded_count < rs.keys_count; ++state.recorded_count) {
+    const char* slot = rs.keys_array.get() + static_cast<std::size_t>(state.recorded_count) * keys_slot_size;
+    std::string_view rest;
+    const hive_name* hive = hive_and_rest(std::string_view(slot, ::strnlen(slot, keys_slot_size)), rest);
+    if (hive == nullptr || rest.empty()) continue;
+    key_hash h(hive->root);
+    for (char c : rest) h.add(c);
+    const std::uint64_t hash = h.value | 1;
+    std::size_t i = hash & mask;
+    while (state.recorded_hashes[i] != 0) i = (i + 1) & mask;
+    state.recorded_hashes[i] = hash;
+    state.recorded_slot[i] = state.recorded_count;
+    state.recorded_longest = std::max(state.recorded_longest, rest.size());
+  }
+}
+
+}  // namespace
+
+bool under_recorded_key(run_state& rs, std::string_view path, bool or_same) {
+  if (!rs.keys_array || rs.keys_count == 0) return false;
+  registry_state& state = registry_of(rs);
+  index_recorded_keys(rs, state);
+  // The recorded keys name their hives in full; the report may name the same hive short. Each ancestor of
+  // the path (and the path itself, when or_same) is looked up once.
+  std::string_view rest;
+  const hive_name* hive = hive_and_rest(path, rest);
+  if (hive == nullptr) return false;
+  key_hash h(hive->root);
+  const std::size_t limit = std::min(rest.size(), state.recorded_longest);
+  for (std::size_t i = 0; i <= limit; ++i) {
+    const bool boundary = i > 0 && (i < rest.size() ? rest[i] == '\\' : or_same);
+    if (boundary) {
+      const std::uint64_t hash = h.value | 1;
+      for (std::size_t t = hash & (registry_state::recorded_slots - 1); state.recorded_hashes[t] != 0;
+           t = (t + 1) & (registry_state::recorded_slots - 1)) {
+        if (state.recorded_hashes[t] != hash) continue;
+        const char* slot = rs.keys_array.get() + static_cast<std::size_t>(state.recorded_slot[t]) * keys_slot_size;
+        std::string_view key_rest;
+        if (hive_and_rest(std::string_view(slot, ::strnlen(slot, keys_slot_size)), key_rest) == hive &&
+            key_rest.size() == i && is_same_or_under(rest.substr(0, i), key_rest)) {
+          return true;
+        }
+      }
+    }
+    if (i < rest.size()) h.add(rest[i]);
   }
   return false;
 }

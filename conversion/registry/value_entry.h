@@ -3,6 +3,7 @@
 #pragma once
 
 #include "conversion/registry/registry_state.h"
+#include "conversion/report_reader.h"
 
 #include <string>
 #include <string_view>
@@ -11,9 +12,13 @@ namespace resivex {
 
 // Tries the readings of the entry in line_buf (from the state's key_start) in order, and stops at the first
 // whose value still exists. Returns 0 with the state's split, value_name, value_type and data set; otherwise
-// the status of the first reading (positive). A value that the probe finds only by enumeration under a name
-// other than the one the entry gives is another value: it does not count.
+// the status of the first reading (positive).
 int resolve_value_entry(run_state& rs);
+
+// True when the split's key and name reached line_buf as the report wrote them, although the line lost
+// something on the way (line_flags): a character that the code page cannot hold arrives as "?", a NUL as
+// 0x01, and a cut line lost only its end. Data after the name does not count.
+bool names_intact(const line_flags& flags, std::string_view line, const value_split& split);
 
 // Remembers a "Values deleted:" entry.
 void record_deleted_value(registry_state& state, std::string_view line, int key_start);
@@ -21,9 +26,10 @@ void record_deleted_value(registry_state& state, std::string_view line, int key_
 bool is_type_change(const registry_state& state, std::string_view line);
 
 // True when `path` (a key path, or a value entry from its key start) lies under a key that the removal script
-// deletes whole in this run (or is that key, when or_same is set).
-bool under_recorded_key(const run_state& rs, std::string_view path, bool or_same);
-// Records a key that the removal script deletes. False when keys_array is full.
+// deletes whole in this run (or is that key, when or_same is set), whichever name of its hive each gives.
+bool under_recorded_key(run_state& rs, std::string_view path, bool or_same);
+// Records a key that the removal script deletes, as its key line names it (the hive in full). False when
+// keys_array is full.
 bool record_key(run_state& rs, std::string_view path);
 
 // The entry's key path and value name as the report gives them, for a comment line.

@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <cstring>
+#include <string>
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -86,11 +88,14 @@ long win32_machine::reg_enum_value(win::reg_key key, std::uint32_t index, char* 
   DWORD nlen = *name_len;
   DWORD dlen = *data_len;
   DWORD t = 0;
+  // data may be null: the size of the value's data is then told alone.
   const LONG status = RegEnumValueA(as_hkey(key), index, name, &nlen, nullptr, &t, data, &dlen);
   if (status == ERROR_SUCCESS) {
     *name_len = nlen;
     *data_len = dlen;
     *type = t;
+  } else if (status == ERROR_MORE_DATA && data != nullptr) {
+    *data_len = dlen;  // the room the data needs
   }
   return status;
 }
@@ -107,9 +112,57 @@ std::string win32_machine::error_text(long code) {
   return result;
 }
 
-std::uint32_t win32_machine::file_attributes(const char* path) { return GetFileAttributesA(path); }
+namespace {
+
+// The path that the last attribute query found; empty when it found nothing.
+std::string last_found_path;
+
+// True when the runtime's status query is Wine's own msvcrt. Its _stat64 refuses a bare drive ("X:") and a
+// path that ends in a slash (trailing blanks not counted), and otherwise asks GetFileAttributesEx for the
+// same path: for a path that GetFileAttributesA has just found, its answer follows from the text alone, and
+// a second look-up (as dear as the first under Wine) tells nothing new.
+bool status_query_is_wines() {
+  static const bool wines = [] {
+    const HMODULE crt = GetModuleHandleA("msvcrt.dll");
+    if (crt == nullptr) return false;
+    // Wine marks its own DLLs with this text right after the DOS header.
+    static constexpr char signature[] = "Wine builtin DLL";
+    return std::memcmp(reinterpret_cast<const char*>(crt) + sizeof(IMAGE_DOS_HEADER), signature,
+                       sizeof signature - 1) == 0;
+  }();
+  return wines;
+}
+
+bool is_ascii(const char* text) {
+  for (; *text != '\0'; ++text) {
+    if (static_cast<unsigned char>(*text) >= 0x80) return false;
+  }
+  return true;
+}
+
+// What Wine's _stat64 answers for a path whose attributes were just found.
+int wine_status_of_found_path(const char* path) {
+  std::size_t n = std::strlen(path);
+  while (n > 0 && path[n - 1] == ' ') --n;
+  if (n == 2 && path[1] == ':') return ENOENT;
+  if (n >= 2 && path[n - 2] != ':' && (path[n - 1] == '\\' || path[n - 1] == '/')) return ENOENT;
+  return 0;
+}
+
+}  // namespace
+
+std::uint32_t win32_machine::file_attributes(const char* path) {
+  const DWORD attributes = GetFileAttributesA(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES) last_found_path.assign(path);
+  else last_found_path.clear();
+  return attributes;
+}
 
 int win32_machine::file_status(const char* path) {
+  // Only an ASCII path: the runtime and the ANSI file functions then surely read the same characters.
+  if (!last_found_path.empty() && last_found_path == path && status_query_is_wines() && is_ascii(path)) {
+    return wine_status_of_found_path(path);
+  }
   struct _stat64 st {};
   return _stat64(path, &st) == 0 ? 0 : errno;
 }

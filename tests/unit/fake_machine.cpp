@@ -81,6 +81,9 @@ long fake_machine::reg_query_value(win::reg_key key, const char* name, std::uint
   if (open == open_keys_.end()) return win::error_invalid_handle;
   for (const auto& [value_name, value] : keys[open->second]) {
     if (upper(value_name) != upper(name)) continue;
+    for (const auto& [failing, code] : query_errors) {
+      if (upper(failing) == upper(open->second + "\\" + value_name)) return code;
+    }
     if (value.data.size() > *data_len) {
       *data_len = static_cast<std::uint32_t>(value.data.size());
       return win::error_more_data;
@@ -118,12 +121,18 @@ long fake_machine::reg_enum_value(win::reg_key key, std::uint32_t index, char* n
   if (index >= values.size()) return win::error_no_more_items;
   auto it = values.begin();
   std::advance(it, index);
-  if (it->first.size() + 1 > *name_len || it->second.data.size() > *data_len) return win::error_more_data;
+  // As RegEnumValueA: without a data buffer only the size of the data is told.
+  const std::size_t size = it->second.data.size();
+  if (it->first.size() + 1 > *name_len) return win::error_more_data;
+  if (data != nullptr && size > *data_len) {
+    *data_len = static_cast<std::uint32_t>(size);
+    return win::error_more_data;
+  }
   std::memcpy(name, it->first.c_str(), it->first.size() + 1);
   *name_len = static_cast<std::uint32_t>(it->first.size());
   *type = it->second.type;
-  std::memcpy(data, it->second.data.data(), it->second.data.size());
-  *data_len = static_cast<std::uint32_t>(it->second.data.size());
+  if (data != nullptr) std::memcpy(data, it->second.data.data(), size);
+  *data_len = static_cast<std::uint32_t>(size);
   return 0;
 }
 

@@ -41,6 +41,8 @@ public:
   std::map<std::string, std::map<std::string, fake_value>> keys;
   std::map<std::string, long> key_open_errors;  // key path -> error code of RegOpenKeyExA
   std::set<std::string> view_64_keys;           // keys (and their sub-keys) seen only with KEY_WOW64_64KEY
+  // "key\\name" -> error code of RegQueryValueExA for that value (the enumeration still lists it).
+  std::map<std::string, long> query_errors;
   std::vector<std::uint32_t> open_accesses;     // the access mask of every open
   int reg_opens = 0;
   int reg_queries = 0;

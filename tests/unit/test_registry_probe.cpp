@@ -131,6 +131,7 @@ TEST_F(probe_test, values_answer_with_the_systems_codes) {
   EXPECT_EQ(state_->data_len, 4);
   EXPECT_EQ(value("HKLM\\Software\\Example\\setting: 0x00000002\n"), 0) << "names compare without case";
   EXPECT_FALSE(state_->found_by_enumeration);
+  EXPECT_EQ(value("HKLM\\Software\\Example\\: \"x\"\n"), win::error_no_more_items) << "no default value";
   EXPECT_EQ(value("HKLM\\Software\\Missing\\Setting: 1\n"), win::error_file_not_found);
   EXPECT_EQ(value("HKLM\\Software\\Empty\\Setting: 1\n"), 4) << "a key without values";
   EXPECT_EQ(value("HKLM\\Software\\Example\\Other: 1\n"), win::error_no_more_items);
@@ -148,27 +149,38 @@ TEST_F(probe_test, value_data_grows_to_the_largest_value_and_stays) {
   EXPECT_EQ(rs_->value_data_size, 20000) << "never shrinks";
 }
 
-TEST_F(probe_test, the_enumeration_finds_a_name_cut_at_its_colon_and_gives_that_values_data) {
-  machine_.set_value("HKLM\\Software\\Example", "Name", win::reg_binary, "enumerated");
+TEST_F(probe_test, a_value_the_lookup_cannot_read_is_found_by_the_enumeration_and_gives_its_own_data) {
+  machine_.set_value("HKLM\\Software\\Example", "Odd", win::reg_binary, std::string(9000, 'e'));
+  machine_.query_errors["HKLM\\Software\\Example\\Odd"] = 1;
   // Left in value_data by an earlier lookup: must not be what the entry is encoded from.
   EXPECT_EQ(value("HKLM\\Software\\Example\\Setting: 1\n"), 0);
-  EXPECT_EQ(value("HKLM\\Software\\Example\\Name:gone: 1\n"), 0);
+  EXPECT_EQ(value("HKLM\\Software\\Example\\Odd: 65\n"), 0);
   EXPECT_TRUE(state_->found_by_enumeration);
-  EXPECT_FALSE(state_->enumerated_same_name);
   EXPECT_EQ(state_->value_type, win::reg_binary);
-  EXPECT_EQ(std::string(rs_->value_data.get(), static_cast<std::size_t>(state_->data_len)), "enumerated");
-  EXPECT_EQ(value("HKLM\\Software\\Example\\name:gone: 1\n"), win::error_no_more_items) << "case counts";
+  EXPECT_EQ(std::string(rs_->value_data.get(), static_cast<std::size_t>(state_->data_len)), std::string(9000, 'e'))
+      << "value_data grows to the enumerated data";
+  EXPECT_EQ(value("HKLM\\Software\\Example\\odd: 65\n"), win::error_no_more_items)
+      << "the enumeration compares with case";
+  // A name cut at its colon would find "Name" for "Name:gone": another value, never taken for it.
+  machine_.set_value("HKLM\\Software\\Example", "Name", win::reg_binary, "other");
+  EXPECT_EQ(value("HKLM\\Software\\Example\\Name:gone: 1\n"), win::error_no_more_items);
+  EXPECT_FALSE(state_->found_by_enumeration);
 }
 
 TEST_F(probe_test, the_enumeration_runs_only_where_it_can_change_the_answer) {
   for (int i = 0; i < 10; ++i) {
     machine_.set_value("HKLM\\Software\\Ten", "v" + std::to_string(i), win::reg_sz, std::string("x\0", 2));
   }
+  machine_.query_errors["HKLM\\Software\\Ten\\v9"] = win::error_access_denied;
   machine_.reg_enums = 0;
+  machine_.reg_infos = 0;
   EXPECT_EQ(value("HKLM\\Software\\Ten\\Gone: \"x\"\n"), win::error_no_more_items);
-  EXPECT_EQ(machine_.reg_enums, 0) << "the lookup ignores case, the enumeration does not: nothing to find";
   EXPECT_EQ(value("HKLM\\Software\\Ten\\Gone:x: \"x\"\n"), win::error_no_more_items);
-  EXPECT_EQ(machine_.reg_enums, 11) << "a name cut at its colon can match another value";
+  EXPECT_EQ(value("HKLM\\Software\\Ten\\Gone\"x: \"x\"\n"), win::error_no_more_items);
+  EXPECT_EQ(machine_.reg_enums, 0) << "the lookup by the whole name has said the value is absent";
+  EXPECT_EQ(machine_.reg_infos, 1) << "a key's counts are asked once while it is open";
+  EXPECT_EQ(value("HKLM\\Software\\Ten\\v9: \"x\"\n"), 0);
+  EXPECT_EQ(machine_.reg_enums, 11) << "names up to v9, then its data";
 }
 
 TEST_F(probe_test, values_under_one_key_cost_one_open_and_absent_keys_are_remembered) {

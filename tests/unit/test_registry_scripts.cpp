@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 namespace resivex::testing {
@@ -249,6 +250,132 @@ TEST_F(registry_script_test, a_key_refused_by_the_system_goes_to_the_error_list)
   EXPECT_EQ(read_file(path("report_errors.txt")), "HKLM\\Software\\Locked\nAccess is denied.\n");
   EXPECT_EQ(removal(), removal_header() + keys_block + no_deletions);
   EXPECT_EQ(machine_.captions(), std::vector<std::string>{"Info"});
+}
+
+TEST_F(registry_script_test, every_key_line_names_its_hive_in_full_whichever_name_the_report_gives) {
+  for (const char* k : {"HKLM\\Software\\A", "HKU\\S-1\\B", "HKCU\\Software\\C", "HKCR\\.xyz", "HKCC\\Software\\E",
+                        "HKLM\\Software\\Long"}) {
+    machine_.keys[k];
+  }
+  machine_.set_value("HKCU\\Software\\V", "v", win::reg_sz, sz_data);
+  machine_.set_value("HKLM\\Software\\Long\\Sub", "v", win::reg_sz, sz_data);
+  machine_.set_value("HKCR\\.abc", "", win::reg_sz, std::string("old\0", 4));
+  run(section("Keys added:", 7,
+              "HKLM\\Software\\A\r\nHKU\\S-1\\B\r\nHKCU\\Software\\C\r\nHKCR\\.xyz\r\nHKCC\\Software\\E\r\n"
+              "HKEY_LOCAL_MACHINE\\Software\\Long\r\n"
+              "HKLM\\Software\\Long\\Sub\r\n") +  // the same key by its short name: already removed
+      section("Values added:", 2,
+              "HKEY_CURRENT_USER\\Software\\V\\v: \"x\"\r\n"
+              "HKLM\\Software\\Long\\Sub\\v: \"x\"\r\n") +  // under a key removed by its long name
+      section("Values modified:", 1, "HKCR\\.abc\\: \"older\"\r\nHKCR\\.abc\\: \"old\"\r\n"));
+  EXPECT_EQ(removal(), removal_header() + keys_block +
+                           "[-HKEY_LOCAL_MACHINE\\Software\\A]\n"
+                           "[-HKEY_USERS\\S-1\\B]\n"
+                           "[-HKEY_CURRENT_USER\\Software\\C]\n"
+                           "[-HKEY_CLASSES_ROOT\\.xyz]\n"
+                           "[-HKEY_CURRENT_CONFIG\\Software\\E]\n"
+                           "[-HKEY_LOCAL_MACHINE\\Software\\Long]\n" +
+                           values_head + "[HKEY_CURRENT_USER\\Software\\V]\n\"v\"=-\n");
+  EXPECT_EQ(reset(), reset_header() + mods_banner + "[HKEY_CLASSES_ROOT\\.abc]\n@=\"older\"\n");
+}
+
+TEST_F(registry_script_test, a_hive_alone_is_never_removed) {
+  machine_.keys["HKLM\\Software\\X"];
+  run(section("Keys added:", 4, "HKLM\r\nHKLM\\\r\nHKEY_USERS\r\nHKLM\\Software\\X\r\n"));
+  EXPECT_EQ(removal(), removal_header() + keys_block + "[-HKEY_LOCAL_MACHINE\\Software\\X]\n");
+}
+
+TEST_F(registry_script_test, a_key_under_a_removed_key_costs_no_probe) {
+  machine_.keys["HKLM\\Software\\App\\A\\B"];
+  machine_.reg_opens = 0;
+  run(section("Keys added:", 4,
+              "HKLM\\Software\\App\r\nHKLM\\Software\\App\\A\r\nHKLM\\Software\\App\\A\\B\r\nHKLM\\Software\\App\\C\r\n"));
+  EXPECT_EQ(removal(), removal_header() + keys_block + "[-HKEY_LOCAL_MACHINE\\Software\\App]\n");
+  EXPECT_EQ(machine_.reg_opens, 1);
+}
+
+TEST_F(registry_script_test, data_holding_separators_and_backslashes_is_read_from_the_split_that_exists) {
+  // "K\Comment: "Note: C:\x"": the last ": " and the last backslash before it would make the key
+  // K\Comment: "Note: C: and the name x. Only the value Comment exists.
+  machine_.set_value("HKLM\\Software\\K", "Comment", win::reg_sz, sz_data);
+  machine_.set_value("HKLM\\Software\\K", "Note", win::reg_sz, sz_data);
+  // A value named by a path, as SharedDLLs and Installer\Folders hold them, with data that holds ": ".
+  machine_.set_value("HKLM\\Software\\Installer\\Folders", "C:\\App\\", win::reg_sz, sz_data);
+  run(section("Values modified:", 3,
+              "HKLM\\Software\\K\\Comment: \"Note: C:\\x\"\r\nHKLM\\Software\\K\\Comment: \"y\"\r\n"
+              "HKLM\\Software\\K\\Note: \"a: b\"\r\nHKLM\\Software\\K\\Note: \"c\"\r\n"
+              "HKLM\\Software\\Installer\\Folders\\C:\\App\\: \"see: C:\\App\\\"\r\n"
+              "HKLM\\Software\\Installer\\Folders\\C:\\App\\: \"\"\r\n"));
+  EXPECT_EQ(reset(), reset_header() + mods_banner +
+                         "[HKEY_LOCAL_MACHINE\\Software\\K]\n\"Comment\"=\"Note: C:\\\\x\"\n"
+                         "[HKEY_LOCAL_MACHINE\\Software\\K]\n\"Note\"=\"a: b\"\n"
+                         "[HKEY_LOCAL_MACHINE\\Software\\Installer\\Folders]\n\"C:\\\\App\\\\\"=\"see: C:\\\\App\\\\\"\n");
+}
+
+TEST_F(registry_script_test, long_values_are_reset_in_full_over_continued_lines) {
+  std::string old_bytes, wrapped;
+  for (int i = 0; i < 400; ++i) {
+    char b[4];
+    std::snprintf(b, sizeof b, "%02X", i % 256);
+    old_bytes += std::string(i ? " " : "") + b;
+    wrapped += std::string(i == 0 ? "" : i % 22 == 0 ? ",\\ \n   " : ",") + b;
+  }
+  const std::string long_text(1500, 'L');
+  machine_.set_value("HKLM\\Software\\K", "Blob", win::reg_binary, "now");
+  machine_.set_value("HKLM\\Software\\K", "Text", win::reg_sz, sz_data);
+  run(section("Values modified:", 2,
+              "HKLM\\Software\\K\\Blob: " + old_bytes + "\r\nHKLM\\Software\\K\\Blob: 00\r\n"
+              "HKLM\\Software\\K\\Text: \"" + long_text + "\"\r\nHKLM\\Software\\K\\Text: \"x\"\r\n"));
+  std::string text_list;
+  for (int i = 0; i <= 1500; ++i) {
+    text_list += std::string(i == 0 ? "" : i % 22 == 0 ? ",\\ \n   " : ",") + (i < 1500 ? "4C" : "00");
+  }
+  EXPECT_EQ(reset(), reset_header() + mods_banner + "[HKEY_LOCAL_MACHINE\\Software\\K]\n\"Blob\"=hex:" + wrapped +
+                         "\n[HKEY_LOCAL_MACHINE\\Software\\K]\n\"Text\"=hex(1):" + text_list + "\n");
+  EXPECT_TRUE(machine_.boxes.empty()) << "no line is too long for its buffer";
+}
+
+TEST_F(registry_script_test, an_entry_that_lost_characters_is_named_only_where_its_name_came_through) {
+  // A Unicode report: the value names are plain, only some data lost characters in the ANSI code page.
+  machine_.set_value("HKU\\S\\Software\\K", "Plain", win::reg_sz, sz_data);
+  machine_.set_value("HKU\\S\\Software\\K", "Mod", win::reg_sz, sz_data);
+  machine_.set_value("HKU\\S\\Software\\K", "?", win::reg_sz, sz_data);
+  std::u16string text = u"Regshot 1.9.1 x64 Unicode\r\nComments: \r\n" +
+                        std::u16string(u"----------------------------------\r\nValues added: 3\r\n"
+                                       u"----------------------------------\r\n"
+                                       u"HKU\\S\\Software\\K\\Plain: \"\u0416\"\r\n"
+                                       u"HKU\\S\\Software\\K\\\u0416: \"x\"\r\n"
+                                       u"HKU\\S\\Software\\K\\Gone: \"\u0416\"\r\n\r\n"
+                                       u"----------------------------------\r\nValues modified: 3\r\n"
+                                       u"----------------------------------\r\n"
+                                       u"HKU\\S\\Software\\K\\Mod: \"\u0416\"\r\nHKU\\S\\Software\\K\\Mod: \"b\"\r\n"
+                                       u"HKU\\S\\Software\\K\\Gone: \"\u0416\"\r\nHKU\\S\\Software\\K\\Gone: \"b\"\r\n"
+                                       u"HKU\\S\\Software\\K\\\u0416: \"a\"\r\nHKU\\S\\Software\\K\\\u0416: \"b\"\r\n\r\n"
+                                       u"----------------------------------\r\nTotal changes: 6\r\n");
+  std::string bytes;
+  for (char16_t c : text) bytes += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+  ASSERT_EQ(convert(write_file("report.txt", bytes)).how, run_result::outcome::completed);
+  EXPECT_EQ(removal(), removal_header() + values_head + "[HKEY_USERS\\S\\Software\\K]\n\"Plain\"=-\n");
+  const std::string lost = " (the report holds characters that this system's code page cannot hold)\n";
+  EXPECT_EQ(reset(), reset_header() + mods_banner + "; Not reset: HKU\\S\\Software\\K\\Mod" + lost +
+                         "; Not reset: HKU\\S\\Software\\K\\?" + lost + no_resets)
+      << "a value that is gone gets no comment; one whose name lost characters cannot be looked up";
+}
+
+TEST_F(registry_script_test, a_value_found_by_the_enumeration_is_encoded_from_its_own_type_and_data) {
+  // The lookup of "Odd" fails for a reason other than its absence; the enumeration finds it. Its data must be
+  // what decides, never what the lookup of "First" left in value_data.
+  machine_.set_value("HKLM\\Software\\K", "First", win::reg_binary, "\x01\x02");
+  machine_.set_value("HKLM\\Software\\K", "Odd", win::reg_binary, "\x0A\x0B");
+  machine_.set_value("HKLM\\Software\\K", "OddDw", win::reg_dword, std::string(4, '\0'));
+  machine_.query_errors["HKLM\\Software\\K\\Odd"] = 1;
+  machine_.query_errors["HKLM\\Software\\K\\OddDw"] = 1;
+  run(section("Values modified:", 3,
+              "HKLM\\Software\\K\\First: 01 03\r\nHKLM\\Software\\K\\First: 01 02\r\n"
+              "HKLM\\Software\\K\\Odd: 0A 0B\r\nHKLM\\Software\\K\\Odd: 0A 0C\r\n"   // holds its old data already
+              "HKLM\\Software\\K\\OddDw: 0x00000007\r\nHKLM\\Software\\K\\OddDw: 0x00000000\r\n"));
+  EXPECT_EQ(reset(), reset_header() + mods_banner + "[HKEY_LOCAL_MACHINE\\Software\\K]\n\"First\"=hex:01,03\n"
+                                                      "[HKEY_LOCAL_MACHINE\\Software\\K]\n\"OddDw\"=dword:00000007\n");
 }
 
 TEST_F(registry_script_test, a_prefix_is_stripped_only_at_the_start_of_a_line) {

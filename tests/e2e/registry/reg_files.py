@@ -1,0 +1,200 @@
+"""Reading registry script files: the scripts resivex-cli.exe writes (ANSI) and the exports of Wine's regedit
+(UTF-16), both into one form, so that what a script asks for can be checked against the registry afterwards.
+
+A registry state is {KEY: {name (lower case): (name, type, data bytes as the registry stores them)}}, KEY in
+upper case with its hive named in full; the prefix's current user appears as HKEY_CURRENT_USER. The default
+value has the name "@".
+"""
+
+import re
+
+REG_SZ, REG_EXPAND_SZ, REG_BINARY, REG_DWORD, REG_MULTI_SZ = 1, 2, 3, 4, 7
+CURRENT_USER_SID = "HKEY_USERS\\S-1-5-21-0-0-0-1000"
+
+# A line that regedit accepts, of the kinds the scripts under test hold: a header, a comment, a line holding at
+# most one blank, a key line (long hive names only), a value line, or the continuation of a hex list.
+_QUOTED = r'"(?:[^"\\\r\n]|\\[\\"])*"'
+SCRIPT_LINE = re.compile(
+    r"^(?:Windows Registry Editor Version 5\.00|REGEDIT4|;[^\r\n]*| ?"
+    r"|\[-?HKEY_(?:LOCAL_MACHINE|USERS|CURRENT_USER|CLASSES_ROOT|CURRENT_CONFIG)(?:\\[^\\\r\n]+)+\]"
+    r"|(?:@|" + _QUOTED + r")=(?:-|" + _QUOTED + r"|dword:[0-9A-Fa-f]{8}"
+    r"|hex(?:\([0-9a-f]+\))?:(?:[0-9A-F]{2}(?:,[0-9A-F]{2})*)?(?:,\\ )?)"
+    r"|   [0-9A-F]{2}(?:,[0-9A-F]{2})*(?:,\\ )?)$")
+
+
+def canonical_key(path):
+    key = path.upper()
+    sid = CURRENT_USER_SID.upper()
+    if key == sid or key.startswith(sid + "\\"):
+        key = "HKEY_CURRENT_USER" + key[len(sid):]
+    return key.rstrip("\\")
+
+
+def _unquote(text, i):
+    """(string, index after its closing quote) of the quoted string at text[i]."""
+    assert text[i] == '"', text
+    out = []
+    i += 1
+    while text[i] != '"':
+        if text[i] == "\\":
+            i += 1
+            # Wine's export also writes line breaks and zeros of a string as escapes.
+            out.append({"n": "\n", "r": "\r", "0": "\0"}.get(text[i], text[i]))
+        else:
+            out.append(text[i])
+        i += 1
+    return "".join(out), i + 1
+
+
+def _wide(text):
+    return text.encode("utf-16-le")
+
+
+def _string_bytes(text):
+    """What regedit stores for a string: UTF-16 with one terminating zero."""
+    return _wide(text + "\0")
+
+
+def parse_data(data, unicode_file):
+    """(type, bytes) of the data part of a value line; None for "-" (delete)."""
+    if data == "-":
+        return None
+    if data.startswith('"'):
+        text, end = _unquote(data, 0)
+        if end != len(data):
+            raise ValueError("text after a string: %r" % data)
+        return REG_SZ, _string_bytes(text)
+    if data.startswith("dword:"):
+        return REG_DWORD, int(data[6:], 16).to_bytes(4, "little")
+    m = re.match(r"^hex(?:\(([0-9a-fA-F]+)\))?:(.*)$", data)
+    if not m:
+        raise ValueError("unknown data %r" % data)
+    kind = int(m.group(1), 16) if m.group(1) else REG_BINARY
+    body = m.group(2).replace(" ", "")
+    raw = bytes(int(b, 16) for b in body.split(",")) if body else b""
+    if kind in (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) and not unicode_file:
+        # regedit reads the bytes of an ANSI file's string lists as ANSI characters and ends them with a zero.
+        if raw and raw[-1] != 0:
+            raw += b"\0"
+        raw = raw.decode("cp1252", "replace").encode("utf-16-le")
+    return kind, raw
+
+
+def logical_lines(text):
+    """The lines of a .reg text, a hex list that goes on over several lines joined into one."""
+    lines = text.split("\r\n") if "\r\n" in text else text.split("\n")
+    out = []
+    i = 0
+    while i < len(lines):
+        line = lines[i]
+        i += 1
+        while not line.startswith(("[", ";")) and line.rstrip(" ").endswith("\\") and i < len(lines):
+            line = line.rstrip(" ")[:-1] + lines[i].lstrip()
+            i += 1
+        out.append(line)
+    return out
+
+
+def _value_line(line, unicode_file):
+    """(name, data or None) of a value line."""
+    if line.startswith("@="):
+        return "@", parse_data(line[2:], unicode_file)
+    name, end = _unquote(line, 0)
+    if line[end] != "=":
+        raise ValueError("no '=' after the name: %r" % line)
+    return name, parse_data(line[end + 1:], unicode_file)
+
+
+def script_operations(data):
+    """What a script written by the program asks regedit to do, in order: ("delete key", KEY),
+    ("delete value", KEY, name) and ("set value", KEY, name, type, bytes)."""
+    ops = []
+    key = None
+    for line in logical_lines(data.decode("cp1252", "replace")):
+        if line.startswith("[-"):
+            ops.append(("delete key", canonical_key(line[2:-1])))
+            key = None
+        elif line.startswith("["):
+            key = canonical_key(line[1:-1])
+        elif line.startswith(('"', "@")):
+            if key is None:
+                raise ValueError("a value line outside a key: %r" % line)
+            name, value = _value_line(line, False)
+            if value is None:
+                ops.append(("delete value", key, name))
+            else:
+                ops.append(("set value", key, name) + value)
+    return ops
+
+
+def parse_export(data, state=None):
+    """Adds the keys and values of an export by regedit /e (UTF-16) to state, and returns it."""
+    state = {} if state is None else state
+    text = data.decode("utf-16")
+    key = None
+    for line in logical_lines(text.lstrip("\ufeff")):
+        if line.startswith("[") and line.endswith("]"):
+            key = canonical_key(line[1:-1])
+            state.setdefault(key, {})
+        elif key is not None and line.startswith(('"', "@")):
+            name, value = _value_line(line, True)
+            state[key][name.lower()] = (name,) + value
+    return state
+
+
+def differences(before, after, ignored):
+    """Sorted (key, name or None for the key itself, "gone" / "new" / "changed") between two states; keys that
+    match the pattern `ignored` are left out."""
+    out = []
+    for key in sorted(set(before) | set(after)):
+        if ignored.search(key):
+            continue
+        if key not in after:
+            out.append((key, None, "gone"))
+        elif key not in before:
+            out.append((key, None, "new"))
+        else:
+            for name in sorted(set(before[key]) | set(after[key])):
+                b, a = before[key].get(name), after[key].get(name)
+                if b != a:
+                    shown = (b or a)[0]
+                    out.append((key, shown, "gone" if a is None else "new" if b is None else "changed"))
+    return out
+
+
+def expected_effects(ops):
+    """What the operations leave, key by key: None for a key that must be absent, else {name: value or None}
+    (None: the value must be absent)."""
+    model = {}
+    for op in ops:
+        key = op[1]
+        if op[0] == "delete key":
+            for k in list(model):
+                if k == key or k.startswith(key + "\\"):
+                    model[k] = None
+            model[key] = None
+        elif op[0] == "delete value":
+            if model.get(key, {}) is not None:
+                model.setdefault(key, {})[op[2].lower()] = None
+        else:
+            if model.get(key) is None:
+                model[key] = {}
+            model[key][op[2].lower()] = (op[2], op[3], op[4])
+    return model
+
+
+def unmet_effects(model, state):
+    """The effects of expected_effects that the state does not show, as readable texts."""
+    out = []
+    for key, values in sorted(model.items()):
+        if values is None:
+            if key in state:
+                out.append("%s: still there" % key)
+            continue
+        for name, want in sorted(values.items()):
+            have = state.get(key, {}).get(name)
+            if want is None and have is not None:
+                out.append("%s\\%s: still there" % (key, have[0]))
+            elif want is not None and have != want:
+                out.append("%s\\%s: %r, not %r" % (key, want[0], have, want))
+    return out

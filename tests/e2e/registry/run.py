@@ -1,0 +1,247 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the two registry scripts under Wine, with Wine's regedit as the judge.
+
+For every generated Regshot report the registry part of its scenario (shared/regshot/scenarios) is replayed in
+a private Wine prefix: 'before', an export of the registry (the first snapshot), then 'after' (the second
+snapshot). resivex-cli.exe converts the report; its removal and reset scripts must equal the files in
+expected/<report number>/ byte for byte. Both are imported with `wine regedit /s`; every line must be one that
+regedit accepts, every deletion and every reset value must show in the registry, and the registry must then be
+back at the first snapshot but for the differences that each case lists, each with its reason. The public
+reports (taken on other machines) must convert, and every line of both scripts must be one regedit accepts.
+
+    python3 tests/e2e/registry/run.py [-v] [-k PATTERN]
+
+Environment:
+  RESIVEX_CLI          resivex-cli.exe to test (default build/windows/cli/resivex-cli.exe)
+  RESIVEX_E2E_PREFIX   the Wine prefix, made anew for the run (default build/wine-e2e)
+  RESIVEX_SHARED_DIR   the shared folder with regshot/ (default ../shared beside the repository)
+  RESIVEX_E2E_REUSE_PREFIX=1  reuse the prefix of an earlier run (local iterations only)
+  RESIVEX_E2E_UPDATE=1        write the scripts of this run as the expected files (then check them by hand)
+Exit status 0 when every test passed.
+"""
+import argparse
+import difflib
+import os
+import re
+import shutil
+import sys
+import time
+import unittest
+from pathlib import Path
+
+sys.dont_write_bytecode = True  # leaves the source tree as it was
+HERE = Path(__file__).resolve().parent
+sys.path.insert(0, str(HERE.parent))  # the shared end-to-end modules, used as they are
+sys.path.insert(0, str(HERE))
+
+import reg_files  # noqa: E402
+import wine_prefix  # noqa: E402
+from report_runs import convert, place_report, repr_line  # noqa: E402
+
+REPORTS = wine_prefix.SHARED / "regshot" / "reports"
+SCENARIOS = wine_prefix.SHARED / "regshot" / "scenarios"
+EXPECTED = HERE / "expected"
+UPDATE = os.environ.get("RESIVEX_E2E_UPDATE") == "1"
+WORK = "C:\\resivex-e2e"
+SCAN = "C:\\rstest"
+# What the comparison exports: the software of the machine and the whole current user; every key the scenarios
+# and the scripts touch lies below one of them.
+EXPORTED = ("HKEY_LOCAL_MACHINE\\Software", "HKEY_CURRENT_USER")
+# Wine writes these itself while programs run; they say nothing about the scripts.
+NOISE = re.compile(r"^HKEY_CURRENT_USER\\SOFTWARE\\WINE(\\|$)"
+                   r"|^HKEY_LOCAL_MACHINE\\SOFTWARE\\MICROSOFT\\WINDOWS NT\\CURRENTVERSION\\(PERFLIB|FONTS)(\\|$)")
+
+
+def export(prefix, root, scratch):
+    """The registry below root as a state (empty when the key does not exist)."""
+    path = Path(scratch) / "export.reg"
+    path.unlink(missing_ok=True)
+    done = prefix.run(["wine", "regedit", "/e", prefix.windows_path(path), root])
+    if done.returncode != 0 or not path.exists():
+        return {}
+    return reg_files.parse_export(path.read_bytes())
+
+
+def export_all(prefix, scratch):
+    state = {}
+    for root in EXPORTED:
+        state.update(export(prefix, root, scratch))
+    return state
+
+
+def run_scenario_step(prefix, script, step):
+    """Runs one function of a scenario script; no command in it may complain."""
+    done = prefix.run(["bash", "-c", 'source "$1"; ' + step, "replay", str(script)], timeout=300, encoding="utf-8")
+    said = wine_prefix.strip_wine_diagnostics(done.stderr).strip()
+    if done.returncode != 0 or said:
+        raise AssertionError("%s of %s failed (%d):\n%s\n%s" % (step, script.name, done.returncode, done.stdout, said))
+
+
+def check_script_lines(test, name, data):
+    """Every line of a script is one that regedit accepts; hex lists go on only after a line that says so."""
+    test.assertTrue(data.endswith(b"\r\n"), "%s does not end with a line end" % name)
+    continued = False
+    for number, raw in enumerate(data[:-2].split(b"\r\n"), 1):
+        where = "%s:%d: %r" % (name, number, raw[:200])
+        test.assertNotIn(b"\r", raw, where + " holds a lone CR")
+        test.assertNotIn(b"\n", raw, where + " holds a lone LF")
+        line = raw.decode("cp1252", errors="replace")
+        test.assertRegex(line, reg_files.SCRIPT_LINE, where)
+        test.assertEqual(line.startswith("   "), continued, where + ": a continuation must follow a ',\\ '")
+        continued = line.endswith(",\\ ")
+    test.assertFalse(continued, "%s ends inside a hex list" % name)
+
+
+class registry_scripts_test(unittest.TestCase):
+    prefix = None
+
+    @classmethod
+    def setUpClass(cls):
+        cls.prefix = wine_prefix.session()
+        cls.scratch = cls.prefix.root.parent / (cls.prefix.root.name + "-registry-scratch")
+        cls.scratch.mkdir(exist_ok=True)
+
+    def convert(self, source):
+        report = place_report(self.prefix, source, WORK, "report.txt")
+        outputs = convert(self, self.prefix, report)
+        return outputs["reg"], outputs["mods"]
+
+    def compare_with_expected(self, case, name, got):
+        expected = EXPECTED / case / name
+        if UPDATE:
+            expected.parent.mkdir(parents=True, exist_ok=True)
+            expected.write_bytes(got)
+            return
+        self.assertTrue(expected.is_file(), "missing expected file %s" % expected)
+        want = expected.read_bytes()
+        if got != want:
+            diff = difflib.unified_diff(want.decode("cp1252", "replace").splitlines(True),
+                                        got.decode("cp1252", "replace").splitlines(True),
+                                        str(expected), "program output")
+            self.fail("%s differs from %s:\n%s" % (name, expected, "".join(map(repr_line, diff))))
+
+    def import_scripts(self, scripts):
+        """Checks each script's lines, imports it, and checks that every deletion and value shows afterwards.
+        Returns the operations of both scripts."""
+        ops = []
+        for name, data in scripts:
+            check_script_lines(self, name, data)
+            ops += reg_files.script_operations(data)
+            done = self.prefix.run(["wine", "regedit", "/s", "%s\\%s" % (WORK, name)])
+            said = wine_prefix.strip_wine_diagnostics(done.stdout + done.stderr).strip()
+            self.assertEqual((done.returncode, said), (0, ""), "regedit about %s" % name)
+        model = reg_files.expected_effects(ops)
+        state = {}
+        for key in model:
+            state.update(export(self.prefix, key, self.scratch))
+        self.assertEqual(reg_files.unmet_effects(model, state), [])
+        return ops
+
+    def replay(self, case, report, scenario, left):
+        """left: the differences from the first snapshot that the scripts leave, each with its reason."""
+        script = SCENARIOS / scenario
+        self.prefix.restore_registry()
+        scan = self.prefix.unix_path(SCAN)
+        if scan.exists():
+            shutil.rmtree(scan)
+        run_scenario_step(self.prefix, script, "before")
+        first = export_all(self.prefix, self.scratch)
+        run_scenario_step(self.prefix, script, "after")
+        second = export_all(self.prefix, self.scratch)
+        scripts = list(zip(("report.reg", "report_mods.reg"), self.convert(REPORTS / report)))
+        for name, data in scripts:
+            self.compare_with_expected(case, name, data)
+        ops = self.import_scripts(scripts)
+        self.assertTrue(ops, "the scripts change nothing")
+        # The scripts touch only what the scenario changed: an added key, an added value, a modified value.
+        made = {(key, (name or "").lower(), what) for key, name, what in reg_files.differences(first, second, NOISE)}
+        for op in ops:
+            target = (op[1], "", "new") if op[0] == "delete key" else \
+                (op[1], op[2].lower(), "new" if op[0] == "delete value" else "changed")
+            self.assertIn(target, made, "the scripts do %s" % (op[:3],))
+        after = export_all(self.prefix, self.scratch)
+        expected = sorted((reg_files.canonical_key(k), n, what) for k, n, what, _reason in left)
+        self.assertEqual(reg_files.differences(first, after, NOISE), expected)
+        # Each left difference was made by the scenario, not by the scripts.
+        for key, name, what in expected:
+            self.assertIn((key, (name or "").lower(), what), made)
+
+    def test_20_regshot182_ansi_alltypes(self):
+        self.replay("20", "20-regshot182-ansi-alltypes.txt", "alltypes.sh", ALLTYPES_LEFT + [
+            (RSTEST, "Multi", "changed", "Regshot 1.8 shows a multi-string with blanks for separators: commented"),
+            (USER_RSTEST + "\\Новый", None, "new", "Regshot 1.8 ANSI could not name the key ('?'): never named"),
+        ])
+
+    def test_22_regshot190_unicode_alltypes(self):
+        self.replay("22", "22-regshot190-x64-unicode-alltypes.txt", "alltypes.sh", ALLTYPES_LEFT + [
+            (USER_RSTEST + "\\Новый", None, "new", "not in the ANSI code page: never named from lossy text"),
+        ])
+
+    def test_25_regshot191_unicode_alltypes(self):
+        self.replay("25", "25-regshot191-x64-unicode-alltypes.txt", "alltypes.sh", ALLTYPES_LEFT + [
+            (USER_RSTEST + "\\Новый", None, "new", "not in the ANSI code page: never named from lossy text"),
+        ])
+
+    def test_26_regshot191_ansi_alltypes(self):
+        self.replay("26", "26-regshot191-x64-ansi-alltypes.txt", "alltypes.sh", ALLTYPES_LEFT + [
+            (USER_RSTEST + "\\Новый", None, "new", "the ANSI build of Regshot did not list it"),
+        ])
+
+    def test_29_regshot191_ansi_edge(self):
+        self.replay("29", "29-regshot191-x64-ansi-edge.txt", "edge.sh", [])
+
+    def test_30_regshot191_ansi_widget_install(self):
+        self.replay("30", "30-regshot191-x64-ansi-widget-install.txt", "widget-install.sh", [])
+
+    def test_31_regshot191_ansi_gadget_uninstall(self):
+        self.replay("31", "31-regshot191-x64-ansi-gadget-uninstall.txt", "gadget-uninstall.sh", [
+            (GADGET_KEY + "\\Components", None, "gone", "a deleted key: not this program's to restore"),
+            (UNINSTALL_KEY, None, "gone", "a deleted key: not this program's to restore"),
+            (USER_GADGET_KEY + "\\Settings", "Window", "gone", "a deleted value: not this program's to restore"),
+        ])
+
+    def test_public_reports_convert_to_lines_regedit_accepts(self):
+        public = sorted(REPORTS.glob("0*-public-*.txt"))
+        self.assertEqual(len(public), 7, [p.name for p in public])
+        for source in public:
+            with self.subTest(report=source.name):
+                self.prefix.restore_registry()
+                self.import_scripts(list(zip(("report.reg", "report_mods.reg"), self.convert(source))))
+
+
+RSTEST = "HKEY_LOCAL_MACHINE\\Software\\RSTest"
+USER_RSTEST = "HKEY_CURRENT_USER\\Software\\RSTest"
+GADGET_KEY = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Gadget Soft\\Gadget Suite"
+UNINSTALL_KEY = ("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
+                 "\\{6F1A2B3C-4D5E-6F70-8192-A3B4C5D6E7F8}")
+USER_GADGET_KEY = "HKEY_CURRENT_USER\\Software\\Gadget Soft\\Gadget Suite"
+# What every alltypes report leaves different from the first snapshot, and why.
+ALLTYPES_LEFT = [
+    (RSTEST + "\\KeyToDelete", None, "gone", "a deleted key: not this program's to restore"),
+    (RSTEST, "ToDelete", "gone", "a deleted value: not this program's to restore"),
+    (RSTEST, "TypeChange", "changed", "its type changed: commented, never deleted"),
+    (RSTEST, "BE", "changed", "REG_DWORD_BIG_ENDIAN is not reset: commented"),
+    (RSTEST, "None", "changed", "REG_NONE is not reset: commented"),
+]
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("-k", dest="patterns", action="append", help="only tests whose name contains PATTERN")
+    parser.add_argument("-v", dest="verbosity", action="store_const", const=2, default=1)
+    args = parser.parse_args()
+    loader = unittest.TestLoader()
+    if args.patterns:
+        loader.testNamePatterns = ["*%s*" % p for p in args.patterns]
+    suite = loader.loadTestsFromTestCase(registry_scripts_test)
+    started = time.monotonic()
+    try:
+        result = unittest.TextTestRunner(verbosity=args.verbosity, stream=sys.stdout).run(suite)
+    finally:
+        wine_prefix.close_session()
+    print("registry e2e: %d tests in %.0f s" % (result.testsRun, time.monotonic() - started))
+    return 0 if result.wasSuccessful() and result.testsRun > 0 else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
