@@ -76,6 +76,12 @@ bool start_run(run_state& rs, const char* report_path) {
     end_process(exit_code::open_failed);
   }
   rs.report = std::make_unique<report_reader>(*rs.sys, in);
+  if (rs.report->read_failed()) {
+    // Opened but unreadable from its first byte (a folder, on systems that open one): no report at all.
+    rs.report.reset();
+    show_message(rs, msg::input_open_failed, rs.input_name);
+    end_process(exit_code::open_failed);
+  }
   if (!rs.batch.create(*rs.sys, rs.bat_name)) {
     show_message(rs, msg::batch_open_failed, rs.bat_name);
     end_process(exit_code::open_failed);
@@ -83,6 +89,7 @@ bool start_run(run_state& rs, const char* report_path) {
   load_exclusion_list(rs);
 
   rs.keys_sections_seen = rs.bat_stage = 0;
+  rs.bat_expansion_off = false;
   rs.reg_open = rs.mods_open = rs.errors_open = false;
   rs.keys_count = rs.keys_bytes = 0;
   rs.keys_limit = keys_limit_default;
@@ -141,9 +148,12 @@ void end_phase(run_state& rs, run_result& result) {
     rs.batch.write("pause\n");
   }
   free_run_buffers(rs);
+  // A report that broke off is not converted whole: its scripts miss what the rest would have listed.
+  const bool read_whole = rs.report == nullptr || !rs.report->read_failed();
   rs.report.reset();
+  if (!read_whole) show_message(rs, msg::input_read_failed, rs.input_name);
 
-  bool ok = show_output(rs, rs.batch, rs.bat_name, true);
+  bool ok = show_output(rs, rs.batch, rs.bat_name, true) && read_whole;
   if (rs.reg_entries == 0) {
     copy_text(rs.out_line, "\n\n; There are no registry entries to delete.\n");
     write_removal_line(rs);
@@ -230,6 +240,11 @@ void load_exclusion_list(run_state& rs) {
       rs.excl_list.emplace_back(text);
     }
   } catch (const std::bad_alloc&) {
+    rs.excl_list.clear();
+  }
+  if (reader.read_failed()) {
+    // Part of a list would keep out only part of what the user wants kept: as if it could not be opened.
+    show_message(rs, msg::input_open_failed, rs.excl_path);
     rs.excl_list.clear();
   }
   rs.excl_lines = static_cast<int>(rs.excl_list.size());

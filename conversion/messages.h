@@ -31,6 +31,7 @@ inline constexpr message save_failed{"Couldn't Save File.", "Error.", mb_iconwar
 inline constexpr message input_open_failed{"2 - Error opening %s  input file \n", "Error", mb_iconerror};
 inline constexpr message batch_open_failed{"Error opening %s  output file \n", "outline", mb_ok};
 inline constexpr message output_open_failed{"Error opening %s  output file \n", "Error", mb_ok};
+inline constexpr message input_read_failed{"Error reading %s  input file \n", "Error", mb_iconerror};
 inline constexpr message output_write_failed{"Error writing %s  output file \n", "Error", mb_iconerror};
 inline constexpr message output_is_report{
     "The output file %s would overwrite the report itself.\nRename the report (for example to report.txt) and "

@@ -70,6 +70,12 @@ bool utf16_from_utf8(std::string_view in, std::u16string& out) {
 }  // namespace
 
 bool is_section_boundary(std::string_view line) {
+  // Every boundary starts with one of these letters; nearly every line is answered by its first character.
+  if (line.empty()) return false;
+  switch (line[0]) {
+    case '-': case 'K': case 'V': case 'F': case 'T': break;
+    default: return false;
+  }
   if (starts_with(line, dashes)) return true;
   for (std::string_view title : titles) {
     if (starts_with(line, title)) return true;
@@ -109,7 +115,10 @@ bool report_reader::fill_block() {
   block_end_ = left;
   const std::size_t got = std::fread(block_.get() + left, 1, block_size - left, stream_);
   block_end_ += got;
-  if (got == 0) input_done_ = true;  // a read error counts as the end of the input
+  if (got == 0) {
+    input_done_ = true;  // a read error ends the input too; read_failed tells the two apart
+    read_failed_ = std::ferror(stream_) != 0;
+  }
   return got > 0;
 }
 
@@ -177,7 +186,8 @@ bool report_reader::next_physical() {
       phys_.append(p, keep * unit);
       if (keep < take) line_cut = true;
       // A NUL character would end the text early: keep it visible as 0x01 and remember it.
-      for (std::size_t k = at; k < phys_.size(); k += unit) {
+      const bool any_nul = std::memchr(phys_.data() + at, 0, phys_.size() - at) != nullptr;
+      for (std::size_t k = at; any_nul && k < phys_.size(); k += unit) {
         if (phys_[k] == 0 && (!wide || phys_[k + 1] == 0)) {
           phys_[k] = 1;
           phys_nul_ = true;
@@ -224,7 +234,8 @@ bool report_reader::next_text_line(text_line& out) {
   out.flags.had_nul = nul;
   switch (encoding_) {
     case report_encoding::ansi:
-      out.text.assign(phys_);
+      // The physical line is taken over, not copied; both buffers keep their room for the next line.
+      out.text.swap(phys_);
       break;
     case report_encoding::utf8: {
       const bool ok = utf16_from_utf8(phys_, wide_);

@@ -58,6 +58,8 @@ public:
   entry_status read_entry(entry_kind kind, char (&buf)[line_capacity], int& length, line_flags& flags);
 
   report_encoding encoding() const { return encoding_; }
+  // True when reading the stream failed (a folder, a device error): the input ended early, not at its end.
+  bool read_failed() const { return read_failed_; }
 
 private:
   struct text_line {
@@ -84,6 +86,7 @@ private:
   std::size_t block_pos_ = 0;
   std::size_t block_end_ = 0;
   bool input_done_ = false;
+  bool read_failed_ = false;
 
   // The physical line being assembled, in the file's own units (bytes, or UTF-16 code units as byte pairs).
   std::string phys_;

@@ -23,7 +23,8 @@ bool batch_path_is_safe(std::string_view path);
 std::string_view entry_path_of(std::string_view line, std::size_t start = 0);
 
 // Writes the command line for an entry path with mode_word as its verb, if the item still exists, preceded by
-// the header and the folder prompt when they are due. Returns 1 when a line was written, 0 otherwise.
+// the header and the folder prompt when they are due, and before the first path holding "!" by a line that
+// switches cmd's delayed expansion off. Returns 1 when a line was written, 0 otherwise.
 int write_batch_entry(run_state& rs, std::string_view path);
 
 }  // namespace resivex

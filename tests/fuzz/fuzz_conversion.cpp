@@ -1,21 +1,21 @@
 // Fuzz target over a whole conversion: the input is the report's bytes. Besides "no crash", every run must
-// keep the promises the scripts rest on: each batch line is a fixed line or a command for a path that the
-// report names and that exists, and nothing is written but the run's own outputs.
-#include "conversion/batch/batch_file.h"
+// keep the promises the scripts rest on (script_checks.h), write nothing but its own outputs, and leave the
+// report as it was.
 #include "conversion/command_line.h"
 #include "conversion/convert.h"
 #include "tests/fuzz/fuzz_machine.h"
+#include "tests/fuzz/script_checks.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
 #include <fstream>
 #include <memory>
 #include <set>
 #include <sstream>
 #include <string>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
@@ -26,14 +26,60 @@ using namespace resivex;
   std::abort();
 }
 
+// Findings in code that another change is finishing, kept in tests/fuzz/pending/ until it is fixed. They are
+// told once per process instead of ending the run, so that fuzzing goes on to find others meanwhile; each
+// goes from this list when its fix lands (and its input to regressions/).
+const char* const pending_findings[] = {
+    "key line for a key path cut at a carriage return",  // pending/key-path-with-carriage-return.txt
+    "value line read from an entry with an empty key name",  // pending/value-under-empty-key-name*.txt
+};
+
+void check(const char* output, const std::string& failure) {
+  if (failure.empty()) return;
+  // RESIVEX_FUZZ_STRICT=1 makes them fatal again: to see whether a fix holds.
+  static const bool strict = std::getenv("RESIVEX_FUZZ_STRICT") != nullptr;
+  for (const char* pending : pending_findings) {
+    if (!strict && failure.rfind(pending, 0) == 0) {
+      static std::set<std::string> told;
+      if (told.insert(pending).second) std::fprintf(stderr, "pending finding (not fatal): %s\n", failure.c_str());
+      return;
+    }
+  }
+  violated(output, failure);
+}
+
+std::set<std::string> folder_entries(const std::string& folder) {
+  std::set<std::string> names;
+  if (DIR* d = ::opendir(folder.c_str())) {
+    while (const dirent* e = ::readdir(d)) {
+      const std::string name = e->d_name;
+      if (name != "." && name != "..") names.insert(name);
+    }
+    ::closedir(d);
+  }
+  return names;
+}
+
+void empty_folder(const std::string& folder) {
+  for (const std::string& name : folder_entries(folder)) std::remove((folder + "/" + name).c_str());
+}
+
+// One folder per process, removed when the process ends normally (a crash leaves it for the post-mortem).
+// Its name is kept in static storage that outlives every other static, since the removal runs at exit.
+char scratch_name[64] = "";
+
 const std::string& scratch_folder() {
   static const std::string folder = [] {
-    char templ[] = "/dev/shm/resivex-fuzz-XXXXXX";
-    if (::mkdtemp(templ) == nullptr) {
-      char fallback[] = "/tmp/resivex-fuzz-XXXXXX";
-      return std::string(::mkdtemp(fallback));
+    std::snprintf(scratch_name, sizeof scratch_name, "/dev/shm/resivex-fuzz-XXXXXX");
+    if (::mkdtemp(scratch_name) == nullptr) {
+      std::snprintf(scratch_name, sizeof scratch_name, "/tmp/resivex-fuzz-XXXXXX");
+      if (::mkdtemp(scratch_name) == nullptr) violated("no scratch folder", scratch_name);
     }
-    return std::string(templ);
+    std::atexit([] {
+      empty_folder(scratch_name);
+      ::rmdir(scratch_name);
+    });
+    return std::string(scratch_name);
   }();
   return folder;
 }
@@ -45,94 +91,12 @@ std::string read_all(const std::string& path) {
   return s.str();
 }
 
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    const std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) {
-      lines.push_back(text.substr(start));
-      break;
-    }
-    lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return lines;
-}
-
-std::string without_line_ends(const std::string& text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' || text[i] == '\n') continue;
-    if ((text[i] == '\0') && i > 0 && (text[i - 1] == '\r' || text[i - 1] == '\n')) continue;
-    out += text[i];
-  }
-  return out;
-}
-
-std::string widened(const std::string& ascii) {
-  std::string out;
-  for (char c : ascii) out += std::string{c, '\0'};
-  return out;
-}
-
-bool report_names(const std::string& report, const std::string& flat, const std::string& path) {
-  const std::string wide = widened(path);
-  return report.find(path) != std::string::npos || flat.find(path) != std::string::npos ||
-         report.find(wide) != std::string::npos || flat.find(wide) != std::string::npos;
-}
-
-std::string doubled_percent(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    out += c;
-    if (c == '%') out += '%';
-  }
-  return out;
-}
-
-void check_batch(const std::string& batch, const std::string& bat_name, const std::string& mode,
-                 const std::string& report) {
-  const std::string name = doubled_percent(bat_name);
-  const std::set<std::string> fixed = {
-      "echo off", "color F0", "REM The following files still exist...",
-      "REM The following DEL commands are in file " + name + " ",
-      "REM The files will be DELETED if you execute file " + name + " ",
-      "REM The following DIR commands are in file " + name + " ", "", "cls", "echo.", "set _ok=",
-      "set /p _ok=Do you really want to DELETE these files? (Y/N) :", "if /I NOT \"%_ok%\" == \"Y\" EXIT",
-      "set _nop=", "set /p _ok=Remove prompt to delete folders? (Y/N) :", "if /I \"%_ok%\" == \"Y\" set _nop=/Q",
-      "REM There are no files to delete.", "pause"};
-  const std::string flat = without_line_ends(report);
-  const bool dir_mode = mode.size() > 1 && mode[1] == 'I';
-  for (const std::string& line : lines_of(batch)) {
-    if (fixed.count(line) != 0) continue;
-    std::string rest;
-    if (line.rfind("RMDIR /S %_nop% \"", 0) == 0 && !dir_mode) {
-      rest = line.substr(17);
-    } else if (line.rfind(mode + " \"", 0) == 0) {
-      rest = line.substr(mode.size() + 2);
-    } else {
-      violated("batch line with an unknown verb", line);
-    }
-    const std::string tail = dir_mode ? "\"   " : "\"";
-    if (rest.size() < tail.size() || rest.compare(rest.size() - tail.size(), tail.size(), tail) != 0) {
-      violated("batch line does not end with its closing quote", line);
-    }
-    rest.resize(rest.size() - tail.size());
-    std::string path;
-    for (std::size_t i = 0; i < rest.size(); ++i) {
-      if (rest[i] == '"') violated("quote inside a batch path", line);
-      if (rest[i] == '%') {
-        if (i + 1 >= rest.size() || rest[i + 1] != '%') violated("single percent sign in a batch path", line);
-        ++i;
-      }
-      path += rest[i];
-    }
-    if (!batch_path_is_safe(path)) violated("unsafe batch path", line);
-    if (!fuzzing::fuzz_machine::path_exists(path)) violated("batch line for a path that does not exist", line);
-    if (!report_names(report, flat, path)) violated("batch line for a path the report does not name", line);
-  }
-}
+const checks::machine_oracle oracle{
+    [](const std::string& path) { return fuzzing::fuzz_machine::path_exists(path); },
+    [](win::reg_key root, std::string_view sub_key) { return fuzzing::fuzz_machine::key_status(root, sub_key) == 0; },
+    [](win::reg_key root, std::string_view sub_key, std::string_view name) {
+      return fuzzing::fuzz_machine::value_exists(root, sub_key, name);
+    }};
 
 }  // namespace
 
@@ -140,31 +104,45 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string folder = scratch_folder();
   const std::string report_path = folder + "/report.txt";
   const std::string report(reinterpret_cast<const char*>(data), size);
+  empty_folder(folder);
   {
     std::ofstream out(report_path, std::ios::binary | std::ios::trunc);
     out << report;
   }
-  for (const char* name : {"/report.bat", "/report.reg", "/report_mods.reg", "/report_errors.txt"}) {
-    std::remove((folder + name).c_str());
-  }
   const std::string program = folder + "/resivex.exe";
+  // The listing word and the system's version follow from the input, so both forms of each are fuzzed.
   const char* word = size % 2 == 0 ? "DEL" : "dir";
   const char* argv[] = {program.c_str(), report_path.c_str(), word};
 
   fuzzing::fuzz_machine machine;
+  machine.major_version = size % 4 < 2 ? 10 : 5;
   auto rs = std::make_unique<run_state>(machine);
   if (process_command_line(*rs, 3, argv) <= 0) violated("command line refused", report_path);
   const std::string mode = rs->mode_word;
   const run_result result = convert_report(*rs, rs->startup_report, nullptr);
 
-  const std::set<std::string> outputs = {folder + "/report.bat", folder + "/report.reg",
-                                         folder + "/report_mods.reg", folder + "/report_errors.txt"};
+  const std::set<std::string> outputs = {"report.bat", "report.reg", "report_mods.reg", "report_errors.txt"};
   for (const std::string& written : machine.opened_for_writing) {
-    if (outputs.count(written) == 0) violated("wrote a file that is no output of the run", written);
+    if (written.rfind(folder + "/", 0) != 0 || outputs.count(written.substr(folder.size() + 1)) == 0) {
+      violated("wrote a file that is no output of the run", written);
+    }
+  }
+  for (const std::string& name : folder_entries(folder)) {
+    if (name != "report.txt" && outputs.count(name) == 0) violated("a file that is no output appeared", name);
+  }
+  if (std::getenv("RESIVEX_FUZZ_SHOW") != nullptr) {  // for looking into a finding: every output as written
+    for (const std::string& name : outputs) {
+      std::fprintf(stderr, "=== %s\n%s", name.c_str(), read_all(folder + "/" + name).c_str());
+    }
   }
   if (mode != rs->mode_word) violated("listing word changed by the run", rs->mode_word);
+  if (machine.open_key_count() != 0) violated("registry keys left open", std::to_string(machine.open_key_count()));
   if (result.how == run_result::outcome::completed) {
-    check_batch(read_all(folder + "/report.bat"), folder + "/report.bat", mode, report);
+    const checks::report_text text(report);
+    check("batch file", checks::check_batch(read_all(folder + "/report.bat"), folder + "/report.bat", mode, text,
+                                            oracle));
+    check("removal script", checks::check_reg_script(read_all(folder + "/report.reg"), true, text, oracle));
+    check("reset script", checks::check_reg_script(read_all(folder + "/report_mods.reg"), false, text, oracle));
   }
   if (read_all(report_path) != report) violated("the report was changed", report_path);
   return 0;

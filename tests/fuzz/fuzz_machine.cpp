@@ -1,5 +1,6 @@
 #include "tests/fuzz/fuzz_machine.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
@@ -17,34 +18,71 @@ std::uint64_t name_hash(std::string_view text) {
 
 namespace {
 
-// Value names in a fuzzed key: a few fixed ones, so the enumeration has something to walk.
+// Value names that the enumeration of a key walks (those of them that exist there).
 const char* const enum_names[] = {"", "Name", "Setting", "Path"};
 
-void value_of(std::string_view key, std::string_view name, std::uint32_t& type, std::string& data) {
-  const std::uint64_t h = name_hash(std::string(key) + "\\" + std::string(name));
+bool is_root(win::reg_key key) {
+  return key == win::hkey_classes_root || key == win::hkey_current_user || key == win::hkey_local_machine ||
+         key == win::hkey_users || key == win::hkey_current_config;
+}
+
+// A key path as the rules see it: a sub-key that ends with a backslash names the same key.
+std::string canonical(std::string path) {
+  while (!path.empty() && path.back() == '\\') path.pop_back();
+  return path;
+}
+
+long status_of(const std::string& path) {
+  const std::uint64_t h = name_hash(path);
+  if (h % 7 == 3) return win::error_access_denied;
+  if (path.find('\\') == std::string::npos) return 0;  // a root opens itself
+  return h % 2 == 1 ? win::error_file_not_found : 0;
+}
+
+bool value_rule(const std::string& key, std::string_view name) {
+  return name_hash(key + "\\" + std::string(name)) % 2 == 0;
+}
+
+// Now and then a lookup by name fails for another reason than absence (the enumeration still lists the value).
+bool query_refused(const std::string& key, std::string_view name) {
+  return (name_hash(key + "\\" + std::string(name)) >> 12) % 8 == 0;
+}
+
+// Mostly small data, now and then more than the run's first value buffer holds, so that it has to grow. The
+// type comes from other bits of the hash than existence does, so that every type exists.
+void value_of(const std::string& key, std::string_view name, std::uint32_t& type, std::string& data) {
+  const std::uint64_t h = name_hash(key + "\\" + std::string(name));
   static const std::uint32_t types[] = {0, 1, 2, 3, 4, 5, 7, 11, 1, 3};
-  type = types[h % 10];
-  const std::size_t size = (h >> 8) % 40;
+  type = types[(h >> 4) % 10];
+  std::size_t size = (h >> 8) % 40;
+  if ((h >> 24) % 64 == 0) size = 8192 + (h >> 8) % 500;
   data.clear();
   for (std::size_t i = 0; i < size; ++i) data += static_cast<char>('A' + ((h >> (i % 48)) & 15));
 }
 
-bool value_exists(std::string_view key, std::string_view name) {
-  return name_hash(std::string(key) + "\\" + std::string(name)) % 2 == 0;
-}
-
 }  // namespace
 
+long fuzz_machine::key_status(win::reg_key root, std::string_view sub_key) {
+  return status_of(canonical(std::to_string(root) + "\\" + std::string(sub_key)));
+}
+
+bool fuzz_machine::value_exists(win::reg_key root, std::string_view sub_key, std::string_view name) {
+  return value_rule(canonical(std::to_string(root) + "\\" + std::string(sub_key)), name);
+}
+
 long fuzz_machine::reg_open_key(win::reg_key root, const char* sub_key, std::uint32_t, win::reg_key* key) {
-  if (root != win::hkey_classes_root && root != win::hkey_current_user && root != win::hkey_local_machine &&
-      root != win::hkey_users && root != win::hkey_current_config) {
+  std::string path;
+  if (is_root(root)) {
+    path = std::to_string(root);
+  } else if (const auto parent = open_keys_.find(root); parent != open_keys_.end()) {
+    path = parent->second;  // relative to an open key, as a long path is opened step by step
+  } else {
     return win::error_invalid_handle;
   }
-  std::string path = std::to_string(root) + "\\" + sub_key;
-  while (!path.empty() && path.back() == '\\') path.pop_back();
-  const std::uint64_t h = name_hash(path);
-  if (h % 7 == 3) return win::error_access_denied;
-  if (h % 2 == 1 && sub_key[0] != '\0') return win::error_file_not_found;
+  path += "\\";
+  path += sub_key;
+  const long status = status_of(canonical(path));
+  if (status != 0) return status;
   *key = next_handle_++;
   open_keys_[*key] = path;
   return 0;
@@ -54,10 +92,12 @@ long fuzz_machine::reg_query_value(win::reg_key key, const char* name, std::uint
                                    std::uint32_t* data_len) {
   const auto open = open_keys_.find(key);
   if (open == open_keys_.end()) return win::error_invalid_handle;
-  if (!value_exists(open->second, name)) return win::error_file_not_found;
+  const std::string path = canonical(open->second);
+  if (!value_rule(path, name)) return win::error_file_not_found;
+  if (query_refused(path, name)) return win::error_access_denied;
   std::string bytes;
   std::uint32_t t = 0;
-  value_of(open->second, name, t, bytes);
+  value_of(path, name, t, bytes);
   if (bytes.size() > *data_len) {
     *data_len = static_cast<std::uint32_t>(bytes.size());
     return win::error_more_data;
@@ -69,10 +109,20 @@ long fuzz_machine::reg_query_value(win::reg_key key, const char* name, std::uint
 }
 
 long fuzz_machine::reg_query_info_key(win::reg_key key, reg_key_info* info) {
-  if (open_keys_.count(key) == 0) return win::error_invalid_handle;
-  info->values = 4;
-  info->max_value_name_len = 8;
-  info->max_value_data_len = 40;
+  const auto open = open_keys_.find(key);
+  if (open == open_keys_.end()) return win::error_invalid_handle;
+  const std::string path = canonical(open->second);
+  reg_key_info result;
+  for (const char* n : enum_names) {
+    if (!value_rule(path, n)) continue;
+    std::string bytes;
+    std::uint32_t t = 0;
+    value_of(path, n, t, bytes);
+    ++result.values;
+    result.max_value_name_len = std::max(result.max_value_name_len, static_cast<std::uint32_t>(std::strlen(n)));
+    result.max_value_data_len = std::max(result.max_value_data_len, static_cast<std::uint32_t>(bytes.size()));
+  }
+  *info = result;
   return 0;
 }
 
@@ -80,18 +130,28 @@ long fuzz_machine::reg_enum_value(win::reg_key key, std::uint32_t index, char* n
                                   std::uint32_t* type, unsigned char* data, std::uint32_t* data_len) {
   const auto open = open_keys_.find(key);
   if (open == open_keys_.end()) return win::error_invalid_handle;
-  if (index >= 4) return win::error_no_more_items;
-  const std::string n = enum_names[index];
-  std::string bytes;
-  std::uint32_t t = 0;
-  value_of(open->second, n, t, bytes);
-  if (n.size() + 1 > *name_len || bytes.size() > *data_len) return win::error_more_data;
-  std::memcpy(name, n.c_str(), n.size() + 1);
-  *name_len = static_cast<std::uint32_t>(n.size());
-  *type = t;
-  std::memcpy(data, bytes.data(), bytes.size());
-  *data_len = static_cast<std::uint32_t>(bytes.size());
-  return 0;
+  const std::string path = canonical(open->second);
+  std::uint32_t seen = 0;
+  for (const char* n : enum_names) {
+    if (!value_rule(path, n) || seen++ != index) continue;
+    std::string bytes;
+    std::uint32_t t = 0;
+    value_of(path, n, t, bytes);
+    const std::size_t len = std::strlen(n);
+    if (len + 1 > *name_len) return win::error_more_data;
+    // Without a data buffer only the size of the data is told, as RegEnumValueA does.
+    if (data != nullptr && bytes.size() > *data_len) {
+      *data_len = static_cast<std::uint32_t>(bytes.size());
+      return win::error_more_data;
+    }
+    std::memcpy(name, n, len + 1);
+    *name_len = static_cast<std::uint32_t>(len);
+    *type = t;
+    if (data != nullptr) std::memcpy(data, bytes.data(), bytes.size());
+    *data_len = static_cast<std::uint32_t>(bytes.size());
+    return 0;
+  }
+  return win::error_no_more_items;
 }
 
 void fuzz_machine::reg_close_key(win::reg_key key) { open_keys_.erase(key); }

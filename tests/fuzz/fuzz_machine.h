@@ -1,5 +1,6 @@
 // A deterministic machine for fuzzing whole conversions: whether a path, key or value exists, and a value's
-// type and data, follow from a hash of its name, so every handler is reached and every run can be replayed.
+// type and data, follow from a hash of its name, so every handler and encoder is reached and every run can
+// be replayed. The static rules let the checks ask the same questions as the run.
 #pragma once
 
 #include "conversion/machine.h"
@@ -17,10 +18,15 @@ class fuzz_machine : public machine {
 public:
   // True when the machine says the path exists (as file or folder).
   static bool path_exists(std::string_view path) { return name_hash(path) % 3 == 0; }
+  // The answer to opening root\sub_key: 0, ERROR_FILE_NOT_FOUND or ERROR_ACCESS_DENIED.
+  static long key_status(win::reg_key root, std::string_view sub_key);
+  // True when the key root\sub_key holds a value of that name (names compare without regard to case).
+  static bool value_exists(win::reg_key root, std::string_view sub_key, std::string_view name);
 
   std::vector<std::string> opened_for_writing;
   std::vector<std::string> windows;
   int boxes = 0;
+  std::uint32_t major_version = 10;
 
   long reg_open_key(win::reg_key root, const char* sub_key, std::uint32_t access, win::reg_key* key) override;
   long reg_query_value(win::reg_key key, const char* name, std::uint32_t* type, unsigned char* data,
@@ -39,12 +45,15 @@ public:
 
   int message_box(window_handle owner, const char* text, const char* caption, unsigned style) override;
   bool open_result_window(window_handle owner, const char* path) override;
-  os_version_info os_version() override { return {win::ver_platform_win32_nt, 10}; }
+  os_version_info os_version() override { return {win::ver_platform_win32_nt, major_version}; }
   int is_wow64_process() override { return 0; }
   bool ansi_from_utf16(std::u16string_view text, std::string& out) override;
   bool oem_from_ansi(std::string_view text, std::string& out) override;
 
+  std::size_t open_key_count() const { return open_keys_.size(); }
+
 private:
+  // Each open key by its path as opened: the root's number, then every sub-key given on the way to it.
   std::map<win::reg_key, std::string> open_keys_;
   win::reg_key next_handle_ = 0x100;
 };

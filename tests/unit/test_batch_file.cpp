@@ -112,7 +112,8 @@ TEST_F(batch_file_test, characters_that_are_legal_in_names_stay_as_they_are) {
   EXPECT_TRUE(batch_path_is_safe(legal));
   machine_.add_file(legal);
   convert_text(files_section({legal}));
-  EXPECT_EQ(batch(), del_header(path("report.bat")) + "DEL \"" + legal + "\"\npause\n");
+  // "!" would be expanded under delayed expansion, so the batch file turns that off before the line.
+  EXPECT_EQ(batch(), del_header(path("report.bat")) + "setlocal DisableDelayedExpansion\nDEL \"" + legal + "\"\npause\n");
 }
 
 TEST_F(batch_file_test, existence_needs_attributes_and_a_status_that_is_not_missing) {
