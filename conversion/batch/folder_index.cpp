@@ -1,22 +1,55 @@
 // See folder_index.h.
 #include "conversion/batch/folder_index.h"
 
+#include <cstring>
+
 namespace resivex {
 
 namespace {
 
-constexpr std::uint64_t fnv_offset = 1469598103934665603ull;
-constexpr std::uint64_t fnv_prime = 1099511628211ull;
+constexpr std::uint64_t hash_seed = 0x9E3779B97F4A7C15ull;
+constexpr std::uint64_t hash_multiplier = 0xBF58476D1CE4E5B9ull;
 
-std::uint64_t hash_step(std::uint64_t h, char c) {
-  return (h ^ static_cast<unsigned char>(c)) * fnv_prime;
+// Up to 8 bytes from p as one number (the same bytes always give the same number on one machine).
+std::uint64_t load_bytes(const char* p, std::size_t n) {
+  std::uint64_t w = 0;
+  std::memcpy(&w, p, n);
+  return w;
 }
 
-std::uint64_t hash_of(std::string_view text) {
-  std::uint64_t h = fnv_offset;
-  for (char c : text) h = hash_step(h, c);
-  return h;
+std::uint64_t load_word(const char* p) {
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  return w;
 }
+
+std::uint64_t mix(std::uint64_t h, std::uint64_t word) {
+  h = (h ^ word) * hash_multiplier;
+  return h ^ (h >> 31);
+}
+
+// The hash of a text is taken 8 bytes at a time, so that the hashes of a path's prefixes come from one pass
+// over the path: the prefix of length n mixes in the whole words before it, then its last bytes and n.
+class prefix_hasher {
+public:
+  explicit prefix_hasher(std::string_view text) : text_(text) {}
+  // The hash of the first n characters; n must not shrink from call to call.
+  std::uint64_t hash(std::size_t n) {
+    while (done_ + 8 <= n) {
+      h_ = mix(h_, load_word(text_.data() + done_));
+      done_ += 8;
+    }
+    const std::uint64_t tail = load_bytes(text_.data() + done_, n - done_);
+    return mix(mix(h_, tail), n);
+  }
+
+private:
+  std::string_view text_;
+  std::size_t done_ = 0;
+  std::uint64_t h_ = hash_seed;
+};
+
+std::uint64_t hash_of(std::string_view text) { return prefix_hasher(text).hash(text.size()); }
 
 }  // namespace
 
@@ -24,6 +57,7 @@ void folder_index::clear() {
   paths_.clear();
   hashes_.clear();
   slots_.clear();
+  length_bits_.clear();
   paths_.shrink_to_fit();
   hashes_.shrink_to_fit();
   slots_.shrink_to_fit();
@@ -59,6 +93,11 @@ void folder_index::insert(std::string_view path) {
   const std::uint64_t hash = hash_of(path);
   if (find(path, hash)) return;
   if ((paths_.size() + 1) * 2 > slots_.size()) grow();
+  const std::size_t word = path.size() / 64;
+  if (word < max_length_words) {
+    if (length_bits_.size() <= word) length_bits_.resize(word + 1, 0);
+    length_bits_[word] |= std::uint64_t{1} << (path.size() % 64);
+  }
   paths_.emplace_back(path);
   hashes_.push_back(hash);
   const std::size_t mask = slots_.size() - 1;
@@ -69,12 +108,24 @@ void folder_index::insert(std::string_view path) {
 
 bool folder_index::contains_or_below(std::string_view path) const {
   if (paths_.empty()) return false;
-  std::uint64_t h = fnv_offset;
-  for (std::size_t i = 0; i < path.size(); ++i) {
-    if (path[i] == '\\' && i > 0 && find(path.substr(0, i), h)) return true;
-    h = hash_step(h, path[i]);
+  prefix_hasher hasher(path);
+  // Only the prefixes that end before a backslash, and only those as long as some stored path, are looked up.
+  const char* const begin = path.data();
+  const char* const end = begin + path.size();
+  for (const char* p = begin + 1; p < end;) {
+    const auto* slash = static_cast<const char*>(std::memchr(p, '\\', static_cast<std::size_t>(end - p)));
+    if (slash == nullptr) break;
+    const auto n = static_cast<std::size_t>(slash - begin);
+    if (has_length(n) && find(path.substr(0, n), hasher.hash(n))) return true;
+    p = slash + 1;
   }
-  return find(path, h);
+  return has_length(path.size()) && find(path, hasher.hash(path.size()));
+}
+
+bool folder_index::has_length(std::size_t n) const {
+  const std::size_t word = n / 64;
+  if (word >= max_length_words) return true;
+  return word < length_bits_.size() && (length_bits_[word] >> (n % 64) & 1) != 0;
 }
 
 }  // namespace resivex

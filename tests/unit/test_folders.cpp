@@ -3,6 +3,10 @@
 
 #include "tests/unit/run_fixture.h"
 
+#include <random>
+#include <string>
+#include <vector>
+
 namespace resivex::testing {
 namespace {
 
@@ -155,6 +159,47 @@ TEST(folder_index, finds_paths_and_their_descendants_only) {
   EXPECT_FALSE(index.contains_or_below("E:\\f5000"));
   index.clear();
   EXPECT_FALSE(index.contains_or_below("C:\\A"));
+}
+
+// The index hashes prefixes eight characters at a time and skips lengths that no stored path has; whatever
+// the lengths and where the backslashes fall, it must answer as a plain scan of the stored paths does.
+TEST(folder_index, answers_as_a_scan_of_every_stored_path) {
+  std::mt19937 random(20261207);
+  const std::string letters = "ab\\\\\xE9";
+  auto random_path = [&](std::size_t max_length) {
+    std::string p = "C:";
+    const std::size_t n = std::uniform_int_distribution<std::size_t>(0, max_length)(random);
+    for (std::size_t k = 0; k < n; ++k) p += letters[std::uniform_int_distribution<std::size_t>(0, letters.size() - 1)(random)];
+    return p;
+  };
+  auto scan = [](const std::vector<std::string>& stored, const std::string& path) {
+    for (const std::string& s : stored) {
+      if (s == path) return true;
+      if (!s.empty() && s.size() < path.size() && path.compare(0, s.size(), s) == 0 && path[s.size()] == '\\') {
+        return true;
+      }
+    }
+    return false;
+  };
+  for (const std::size_t max_length : {std::size_t{6}, std::size_t{40}, std::size_t{9000}}) {
+    folder_index index;
+    std::vector<std::string> stored;
+    const int stores = max_length > 1000 ? 40 : 300;
+    for (int k = 0; k < stores; ++k) {
+      stored.push_back(random_path(max_length));
+      index.insert(stored.back());
+    }
+    // Paths that continue stored ones, to meet them at every length, and paths of their own.
+    int inside = 0;
+    for (int k = 0; k < 3000; ++k) {
+      std::string path = k % 2 == 0 ? stored[static_cast<std::size_t>(k / 2) % stored.size()] + random_path(12).substr(2)
+                                    : random_path(max_length);
+      const bool expected = scan(stored, path);
+      inside += expected;
+      ASSERT_EQ(index.contains_or_below(path), expected) << "longest stored " << max_length << ": " << path;
+    }
+    EXPECT_GT(inside, 300) << "the paths must meet the stored folders often";
+  }
 }
 
 }  // namespace
