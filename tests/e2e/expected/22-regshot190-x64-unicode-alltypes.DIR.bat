@@ -1,0 +1,15 @@
+echo off
+color F0
+REM The following files still exist...
+REM The following DIR commands are in file C:\reports\22-regshot190-x64-unicode-alltypes.bat 
+
+cls
+echo.
+set _ok=
+set /p _ok=Do you really want to DELETE these files? (Y/N) :
+if /I NOT "%_ok%" == "Y" EXIT
+DIR "C:\rstest\new.txt"   
+DIR "C:\rstest\newdir\big.bin"   
+DIR "C:\rstest\newdir\inner dir\in.txt"   
+DIR "C:\rstest\newdir"   
+pause

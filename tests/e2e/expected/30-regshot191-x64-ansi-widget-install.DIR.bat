@@ -1,0 +1,13 @@
+echo off
+color F0
+REM The following files still exist...
+REM The following DIR commands are in file C:\reports\30-regshot191-x64-ansi-widget-install.bat 
+
+cls
+echo.
+set _ok=
+set /p _ok=Do you really want to DELETE these files? (Y/N) :
+if /I NOT "%_ok%" == "Y" EXIT
+DIR "C:\rstest\Acme Corp"   
+DIR "C:\rstest\Common Files\acme helper.dll"   
+pause

@@ -1,0 +1,14 @@
+echo off
+color F0
+REM The following files still exist...
+REM The following DIR commands are in file C:\reports\31-regshot191-x64-ansi-gadget-uninstall.bat 
+
+cls
+echo.
+set _ok=
+set /p _ok=Do you really want to DELETE these files? (Y/N) :
+if /I NOT "%_ok%" == "Y" EXIT
+DIR "C:\rstest\Gadget Soft\backup"   
+DIR "C:\rstest\Gadget Soft\logs"   
+DIR "C:\rstest\Gadget Soft\Gadget Suite\crash 0001.dmp"   
+pause
