@@ -1,0 +1,79 @@
+// Memory running out: the run tells the user in its own message box and ends with the exit code that goes
+// with it, instead of crashing or writing scripts from half-made buffers.
+#include "conversion/registry/encoders.h"
+#include "conversion/win_types.h"
+#include "tests/unit/run_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <new>
+#include <string>
+
+namespace {
+
+// When armed, every nothrow array allocation of fail_from bytes or more (and less than fail_below) fails.
+// The run's large buffers are the only such allocations; everything else uses throwing new.
+std::size_t fail_from = 0;
+std::size_t fail_below = SIZE_MAX;
+
+}  // namespace
+
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  if (fail_from != 0 && size >= fail_from && size < fail_below) return nullptr;
+  return std::malloc(size == 0 ? 1 : size);
+}
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void* operator new[](std::size_t size) {
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+
+namespace resivex::testing {
+namespace {
+
+class allocation_failure_test : public run_fixture {
+protected:
+  void TearDown() override {
+    fail_from = 0;
+    fail_below = SIZE_MAX;
+    run_fixture::TearDown();
+  }
+};
+
+TEST_F(allocation_failure_test, no_memory_for_the_work_buffers_ends_the_run_with_4_before_any_output) {
+  fail_from = work_buffer_size;
+  const run_result r = convert_text("Files added: 1\r\n----------------------------------\r\nC:\\x\r\n");
+  fail_from = 0;
+  EXPECT_EQ(r.how, run_result::outcome::ended);
+  EXPECT_EQ(r.exit_code, 4);
+  ASSERT_EQ(machine_.boxes.size(), 1u);
+  EXPECT_EQ(machine_.boxes[0].text, "Error allocating 8192 byte buffer in sub-routine allocate_memory2");
+  EXPECT_EQ(machine_.boxes[0].caption, "Quiting with alloc error...");
+  EXPECT_TRUE(machine_.windows.empty());
+  EXPECT_FALSE(exists(path("report.bat")));
+}
+
+TEST_F(allocation_failure_test, no_memory_to_grow_for_a_long_value_ends_the_run_with_16) {
+  // Hex text is written through work buffers three times the size of the value buffer.
+  const std::string old_bytes = "AB CD EF";
+  machine_.set_value("HKLM\\Software\\K", "Blob", win::reg_binary, "now");
+  // Only the growth fails: the keys array, allocated at the start, is larger still.
+  fail_from = work_buffer_size + 1;
+  fail_below = 3 * (work_buffer_size + 4) + 1;
+  const run_result r = convert_text(
+      "----------------------------------\r\nValues modified: 1\r\n----------------------------------\r\n"
+      "HKLM\\Software\\K\\Blob: " + old_bytes + "\r\nHKLM\\Software\\K\\Blob: 00\r\n");
+  fail_from = 0;
+  EXPECT_EQ(r.how, run_result::outcome::ended);
+  EXPECT_EQ(r.exit_code, 16);
+  ASSERT_FALSE(machine_.boxes.empty());
+  EXPECT_EQ(machine_.boxes.back().text, "realloc buffer regkey_data2 failed!");
+  EXPECT_EQ(machine_.boxes.back().caption, "Quiting...");
+  EXPECT_TRUE(machine_.windows.empty());
+}
+
+}  // namespace
+}  // namespace resivex::testing
