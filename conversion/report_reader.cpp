@@ -302,26 +302,54 @@ int report_reader::read_line(char (&buf)[line_capacity], line_flags& flags) {
   return static_cast<int>(n);
 }
 
+bool report_reader::take_plain_line(char (&buf)[line_capacity], std::size_t& length, bool& had_cr) {
+  // Only when nothing waits in the ring (the lines must come in order), in the ANSI encoding (no conversion),
+  // and after the first line (which tells whether lines are joined).
+  if (ring_count_ != 0 || encoding_ != report_encoding::ansi || !first_line_seen_) return false;
+  const char* p = block_.get() + block_pos_;
+  const std::size_t avail = block_end_ - block_pos_;
+  const void* nl = std::memchr(p, '\n', avail);
+  if (nl == nullptr) return false;  // the line goes on in the next block
+  const auto bytes = static_cast<std::size_t>(static_cast<const char*>(nl) - p);
+  const bool cr = bytes > 0 && p[bytes - 1] == '\r';
+  const std::size_t text = bytes - (cr ? 1 : 0);
+  // Blank, too long, holding a NUL, possibly the first piece of a broken entry, or a section's end: the
+  // general way handles these.
+  if (text == 0 || bytes > text_room || (joins_wrapped_ && text == wrap_length)) return false;
+  if (std::memchr(p, 0, bytes) != nullptr || is_section_boundary(std::string_view(p, text))) return false;
+  std::memcpy(buf, p, text);
+  block_pos_ += bytes + 1;
+  length = text;
+  had_cr = cr;
+  return true;
+}
+
 entry_status report_reader::read_entry(entry_kind kind, char (&buf)[line_capacity], int& length,
                                        line_flags& flags) {
   length = 0;
   buf[0] = '\0';
   flags = line_flags{};
-  const text_line* l = nullptr;
-  for (;;) {
-    l = peek(0);
-    if (l == nullptr) return entry_status::end_of_input;
-    if (is_section_boundary(l->text)) return entry_status::section_end;
-    if (!l->text.empty()) break;
+  // Assemble the entry in buf directly; n counts the characters kept.
+  std::size_t n = 0;
+  bool had_lf = true;
+  bool had_cr = false;
+  if (!take_plain_line(buf, n, had_cr)) {
+    const text_line* l = nullptr;
+    for (;;) {
+      l = peek(0);
+      if (l == nullptr) return entry_status::end_of_input;
+      if (is_section_boundary(l->text)) return entry_status::section_end;
+      if (!l->text.empty()) break;
+      pop();
+    }
+    n = std::min(l->text.size(), text_room);
+    std::memcpy(buf, l->text.data(), n);
+    flags = l->flags;
+    had_lf = l->had_lf;
+    had_cr = l->had_cr;
     pop();
   }
-  // Assemble the entry in buf directly; n counts the characters kept.
-  std::size_t n = std::min(l->text.size(), text_room);
-  std::memcpy(buf, l->text.data(), n);
-  flags = l->flags;
-  bool had_lf = l->had_lf;
-  std::string_view ending = l->had_cr ? "\r\n" : "\n";
-  pop();
+  std::string_view ending = had_cr ? "\r\n" : "\n";
   auto append = [&](std::string_view piece) {
     const std::size_t keep = std::min(piece.size(), text_room - n);
     std::memcpy(buf + n, piece.data(), keep);

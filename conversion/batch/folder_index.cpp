@@ -13,7 +13,7 @@ constexpr std::uint64_t hash_multiplier = 0xBF58476D1CE4E5B9ull;
 // Up to 8 bytes from p as one number (the same bytes always give the same number on one machine).
 std::uint64_t load_bytes(const char* p, std::size_t n) {
   std::uint64_t w = 0;
-  std::memcpy(&w, p, n);
+  if (n > 0) std::memcpy(&w, p, n);
   return w;
 }
 
@@ -28,6 +28,14 @@ std::uint64_t mix(std::uint64_t h, std::uint64_t word) {
   return h ^ (h >> 31);
 }
 
+// Spreads every bit over the whole number: the table takes its slot from the low bits, which the
+// multiplications alone would leave to the first bytes of each word.
+std::uint64_t finish(std::uint64_t z) {
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  return z ^ (z >> 31);
+}
+
 // The hash of a text is taken 8 bytes at a time, so that the hashes of a path's prefixes come from one pass
 // over the path: the prefix of length n mixes in the whole words before it, then its last bytes and n.
 class prefix_hasher {
@@ -40,7 +48,7 @@ public:
       done_ += 8;
     }
     const std::uint64_t tail = load_bytes(text_.data() + done_, n - done_);
-    return mix(mix(h_, tail), n);
+    return finish(mix(h_, tail) ^ n);
   }
 
 private:
@@ -54,37 +62,48 @@ std::uint64_t hash_of(std::string_view text) { return prefix_hasher(text).hash(t
 }  // namespace
 
 void folder_index::clear() {
-  paths_.clear();
-  hashes_.clear();
+  text_.clear();
   slots_.clear();
   length_bits_.clear();
-  paths_.shrink_to_fit();
-  hashes_.shrink_to_fit();
+  text_.shrink_to_fit();
   slots_.shrink_to_fit();
+  length_bits_.shrink_to_fit();
+  count_ = 0;
 }
 
 std::size_t folder_index::growth_bytes() const {
   const std::size_t slots = slots_.empty() ? 64 : slots_.size() * 2;
-  return slots * sizeof(std::uint32_t) + (paths_.size() + 1) * (sizeof(std::string) + sizeof(std::uint64_t));
+  return slots * sizeof(slot) + text_.size() * 2;
 }
 
 bool folder_index::find(std::string_view path, std::uint64_t hash) const {
   if (slots_.empty()) return false;
   const std::size_t mask = slots_.size() - 1;
+  const auto tag = static_cast<std::uint32_t>(hash >> 32);
   for (std::size_t i = static_cast<std::size_t>(hash) & mask;; i = (i + 1) & mask) {
-    const std::uint32_t slot = slots_[i];
-    if (slot == 0) return false;
-    if (hashes_[slot - 1] == hash && paths_[slot - 1] == path) return true;
+    const slot& s = slots_[i];
+    if (s.length == free_slot) return false;
+    if (s.tag == tag && s.length == path.size() &&
+        (path.empty() || std::memcmp(text_.data() + s.offset, path.data(), path.size()) == 0)) {
+      return true;
+    }
   }
 }
 
+void folder_index::place(std::vector<slot>& table, std::uint64_t hash, std::uint64_t offset,
+                         std::uint32_t length) const {
+  const std::size_t mask = table.size() - 1;
+  std::size_t i = static_cast<std::size_t>(hash) & mask;
+  while (table[i].length != free_slot) i = (i + 1) & mask;
+  table[i] = slot{offset, length, static_cast<std::uint32_t>(hash >> 32)};
+}
+
 void folder_index::grow() {
-  std::vector<std::uint32_t> bigger(slots_.empty() ? 64 : slots_.size() * 2, 0);
-  const std::size_t mask = bigger.size() - 1;
-  for (std::size_t k = 0; k < paths_.size(); ++k) {
-    std::size_t i = static_cast<std::size_t>(hashes_[k]) & mask;
-    while (bigger[i] != 0) i = (i + 1) & mask;
-    bigger[i] = static_cast<std::uint32_t>(k + 1);
+  std::vector<slot> bigger(slots_.empty() ? 64 : slots_.size() * 2);
+  for (const slot& s : slots_) {
+    if (s.length == free_slot) continue;
+    const std::string_view stored(text_.data() + s.offset, s.length);
+    place(bigger, hash_of(stored), s.offset, s.length);
   }
   slots_.swap(bigger);
 }
@@ -92,22 +111,18 @@ void folder_index::grow() {
 void folder_index::insert(std::string_view path) {
   const std::uint64_t hash = hash_of(path);
   if (find(path, hash)) return;
-  if ((paths_.size() + 1) * 2 > slots_.size()) grow();
+  if (length_bits_.empty()) length_bits_.resize(max_length_words, 0);
+  if ((count_ + 1) * 2 > slots_.size()) grow();
+  const std::uint64_t offset = text_.size();
+  text_.insert(text_.end(), path.begin(), path.end());  // the last step that can fail
+  place(slots_, hash, offset, static_cast<std::uint32_t>(path.size()));
+  ++count_;
   const std::size_t word = path.size() / 64;
-  if (word < max_length_words) {
-    if (length_bits_.size() <= word) length_bits_.resize(word + 1, 0);
-    length_bits_[word] |= std::uint64_t{1} << (path.size() % 64);
-  }
-  paths_.emplace_back(path);
-  hashes_.push_back(hash);
-  const std::size_t mask = slots_.size() - 1;
-  std::size_t i = static_cast<std::size_t>(hash) & mask;
-  while (slots_[i] != 0) i = (i + 1) & mask;
-  slots_[i] = static_cast<std::uint32_t>(paths_.size());
+  if (word < max_length_words) length_bits_[word] |= std::uint64_t{1} << (path.size() % 64);
 }
 
 bool folder_index::contains_or_below(std::string_view path) const {
-  if (paths_.empty()) return false;
+  if (count_ == 0) return false;
   prefix_hasher hasher(path);
   // Only the prefixes that end before a backslash, and only those as long as some stored path, are looked up.
   const char* const begin = path.data();

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -114,9 +115,6 @@ std::string win32_machine::error_text(long code) {
 
 namespace {
 
-// The path that the last attribute query found; empty when it found nothing.
-std::string last_found_path;
-
 // True when the runtime's status query is Wine's own msvcrt. Its _stat64 refuses a bare drive ("X:") and a
 // path that ends in a slash (trailing blanks not counted), and otherwise asks GetFileAttributesEx for the
 // same path: for a path that GetFileAttributesA has just found, its answer follows from the text alone, and
@@ -140,7 +138,32 @@ bool is_ascii(const char* text) {
   return true;
 }
 
-// What Wine's _stat64 answers for a path whose attributes were just found.
+// True when a component could be read as a device (CON, NUL, COM1, LPT1.txt, AUX, CONIN$ and the like):
+// GetFileAttributesA finds those where the status query does not, so such paths always go to the runtime.
+// The test is wider than Windows' own list (any three letters of a device name not followed by a letter).
+bool may_name_a_device(const char* path) {
+  auto lower = [](char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c); };
+  auto starts = [&](const char* name, const char* word) {
+    for (; *word != '\0'; ++name, ++word) {
+      if (lower(*name) != *word) return false;
+    }
+    return true;
+  };
+  for (const char* name = path;;) {
+    for (const char* device : {"con", "prn", "aux", "nul", "com", "lpt"}) {
+      if (starts(name, device)) {
+        const char next = lower(name[3]);
+        if (!(next >= 'a' && next <= 'z')) return true;
+      }
+    }
+    if (starts(name, "conin$") || starts(name, "conout$") || starts(name, "clock$")) return true;
+    while (*name != '\0' && *name != '\\' && *name != '/' && *name != ':') ++name;
+    if (*name == '\0') return false;
+    ++name;
+  }
+}
+
+// What Wine's _stat64 answers for a path whose attributes were just found and that names no device.
 int wine_status_of_found_path(const char* path) {
   std::size_t n = std::strlen(path);
   while (n > 0 && path[n - 1] == ' ') --n;
@@ -153,14 +176,15 @@ int wine_status_of_found_path(const char* path) {
 
 std::uint32_t win32_machine::file_attributes(const char* path) {
   const DWORD attributes = GetFileAttributesA(path);
-  if (attributes != INVALID_FILE_ATTRIBUTES) last_found_path.assign(path);
-  else last_found_path.clear();
+  if (attributes != INVALID_FILE_ATTRIBUTES) last_found_path_.assign(path);
+  else last_found_path_.clear();
   return attributes;
 }
 
 int win32_machine::file_status(const char* path) {
   // Only an ASCII path: the runtime and the ANSI file functions then surely read the same characters.
-  if (!last_found_path.empty() && last_found_path == path && status_query_is_wines() && is_ascii(path)) {
+  if (!last_found_path_.empty() && last_found_path_ == path && status_query_is_wines() && is_ascii(path) &&
+      !may_name_a_device(path)) {
     return wine_status_of_found_path(path);
   }
   struct _stat64 st {};

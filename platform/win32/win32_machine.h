@@ -4,6 +4,8 @@
 
 #include "conversion/machine.h"
 
+#include <string>
+
 namespace resivex {
 
 class win32_machine : public machine {
@@ -30,6 +32,11 @@ public:
 
   bool ansi_from_utf16(std::u16string_view text, std::string& out) override;
   bool oem_from_ansi(std::string_view text, std::string& out) override;
+
+private:
+  // The path that the last attribute query found; empty when it found nothing. The status query of that same
+  // path may then be answered without a second look-up.
+  std::string last_found_path_;
 };
 
 }  // namespace resivex

@@ -3,7 +3,9 @@
 
 #include "tests/unit/run_fixture.h"
 
+#include <cctype>
 #include <cerrno>
+#include <random>
 
 namespace resivex::testing {
 namespace {
@@ -138,6 +140,47 @@ TEST(entry_path, runs_to_the_first_tab_or_line_end) {
   EXPECT_EQ(entry_path_of("C:\\a\n"), "C:\\a");
   EXPECT_EQ(entry_path_of("  \tC:\\a\n", 3), "C:\\a");
   EXPECT_EQ(entry_path_of("C:\\last"), "C:\\last");
+}
+
+// The safety test looks at sixteen characters at a time; over random paths of every length, with every
+// character that matters anywhere (a block's first and last places included), it must answer as the rules
+// read one character at a time.
+TEST(batch_path_safety, answers_as_the_rules_read_character_by_character) {
+  auto by_the_rules = [](const std::string& path) {
+    if (path.size() < 4 || path[1] != ':' || path[2] != '\\') return false;
+    if (!std::isalpha(static_cast<unsigned char>(path[0])) || static_cast<unsigned char>(path[0]) >= 0x80) return false;
+    std::size_t start = 3;
+    for (std::size_t i = 3; i <= path.size(); ++i) {
+      if (i == path.size() || path[i] == '\\') {
+        const std::string component = path.substr(start, i - start);
+        if (component.empty() || component.back() == '.' || component.back() == ' ') return false;
+        start = i + 1;
+      } else if (static_cast<unsigned char>(path[i]) < 0x20 ||
+                 std::string("\"<>|*?/:").find(path[i]) != std::string::npos) {
+        return false;
+      }
+    }
+    return true;
+  };
+  std::mt19937 random(7);
+  // Mostly harmless letters, so that many paths are safe and the unsafe ones fail at one place only.
+  const std::string rare = std::string("\\. \"<>|*?/:\x01\x1F\x7F\x80\xFF!%", 18) + '\0';
+  int safe = 0;
+  for (int k = 0; k < 20000; ++k) {
+    const std::size_t n = std::uniform_int_distribution<std::size_t>(4, 70)(random);
+    std::string path = "C:\\";
+    while (path.size() < n) {
+      const unsigned roll = std::uniform_int_distribution<unsigned>(0, 99)(random);
+      if (roll < 80) path += static_cast<char>('a' + roll % 26);
+      else if (roll < 92) path += '\\';
+      else path += rare[roll % rare.size()];
+    }
+    const bool expected = by_the_rules(path);
+    safe += expected;
+    ASSERT_EQ(batch_path_is_safe(path), expected) << path;
+  }
+  EXPECT_GT(safe, 2000);
+  EXPECT_LT(safe, 18000);
 }
 
 }  // namespace
