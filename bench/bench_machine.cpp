@@ -31,10 +31,26 @@ constexpr root_name roots[] = {
 void append_upper(std::string& out, std::string_view s) {
   const std::size_t at = out.size();
   out.resize(at + s.size());
+  // Plain pointers, so that the compiler may turn the loop into vector operations.
+  char* to = out.data() + at;
+  const char* from = s.data();
   for (std::size_t i = 0; i < s.size(); ++i) {
-    const char c = s[i];
-    out[at + i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+    const char c = from[i];
+    to[i] = static_cast<char>(c - ((c >= 'a' && c <= 'z') ? 32 : 0));
   }
+}
+
+// Equal without regard to case (ASCII), as the registry compares names.
+bool same_upper(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const char x = a[i], y = b[i];
+    if (x != y && static_cast<char>(x - ((x >= 'a' && x <= 'z') ? 32 : 0)) !=
+                      static_cast<char>(y - ((y >= 'a' && y <= 'z') ? 32 : 0))) {
+      return false;
+    }
+  }
+  return true;
 }
 
 std::uint64_t value_hash(std::uint64_t key_hash, std::string_view upper_name) {
@@ -171,7 +187,12 @@ long bench_machine::reg_open_key(win::reg_key root, const char* sub_key, std::ui
   std::size_t slot = 0;
   while (slot < handles_.size() && handles_[slot].open) ++slot;
   if (slot == handles_.size()) handles_.emplace_back();
-  handles_[slot] = {scratch_, hash, true};
+  handle_rec& h = handles_[slot];
+  h.path.assign(scratch_);  // into the storage the slot had: no allocation once the slots have grown
+  h.hash = hash;
+  const std::uint32_t* at = key_index_.find(hash);
+  h.key = at == nullptr ? no_key : *at;
+  h.open = true;
   *key = first_handle + slot;
   return 0;
 }
@@ -181,7 +202,16 @@ long bench_machine::reg_query_value(win::reg_key key, const char* name, std::uin
   ++calls.value_queries;
   std::uint64_t key_hash = 0;
   if (key >= first_handle && key - first_handle < handles_.size() && handles_[key - first_handle].open) {
-    key_hash = handles_[key - first_handle].hash;
+    const handle_rec& h = handles_[key - first_handle];
+    if (h.key != no_key && keys_[h.key].values.size() <= listed_values) {
+      // The same answer as the index gives, from the key's own short list.
+      const std::string_view wanted(name);
+      for (const value_rec& v : keys_[h.key].values) {
+        if (same_upper(v.name, wanted)) return answer_value(v.type, type, data, data_len);
+      }
+      return win::error_file_not_found;
+    }
+    key_hash = h.hash;
   } else if (full_key_path(key, {}, scratch_)) {
     key_hash = path_hash(scratch_);
   } else {
@@ -191,7 +221,12 @@ long bench_machine::reg_query_value(win::reg_key key, const char* name, std::uin
   append_upper(scratch_, name);
   const std::uint32_t* found = value_index_.find(value_hash(key_hash, scratch_));
   if (found == nullptr) return win::error_file_not_found;
-  const std::string_view bytes = data_of(*found);
+  return answer_value(*found, type, data, data_len);
+}
+
+long bench_machine::answer_value(std::uint32_t value_type, std::uint32_t* type, unsigned char* data,
+                                 std::uint32_t* data_len) {
+  const std::string_view bytes = data_of(value_type);
   const auto needed = static_cast<std::uint32_t>(bytes.size());
   if (data != nullptr && *data_len < needed) {
     *data_len = needed;
@@ -199,13 +234,20 @@ long bench_machine::reg_query_value(win::reg_key key, const char* name, std::uin
   }
   if (data != nullptr) std::memcpy(data, bytes.data(), bytes.size());
   *data_len = needed;
-  *type = *found;
+  *type = value_type;
   return 0;
+}
+
+bool bench_machine::valid_key(win::reg_key key) const {
+  for (const root_name& r : roots) {
+    if (key == r.root) return true;
+  }
+  return key >= first_handle && key - first_handle < handles_.size() && handles_[key - first_handle].open;
 }
 
 long bench_machine::reg_query_info_key(win::reg_key key, reg_key_info* info) {
   ++calls.info_queries;
-  if (!full_key_path(key, {}, scratch_)) return win::error_invalid_handle;
+  if (!valid_key(key)) return win::error_invalid_handle;
   const key_rec* k = key_at(key);
   *info = {};
   if (k != nullptr) {
@@ -219,7 +261,7 @@ long bench_machine::reg_query_info_key(win::reg_key key, reg_key_info* info) {
 long bench_machine::reg_enum_value(win::reg_key key, std::uint32_t index, char* name, std::uint32_t* name_len,
                                    std::uint32_t* type, unsigned char* data, std::uint32_t* data_len) {
   ++calls.enum_calls;
-  if (!full_key_path(key, {}, scratch_)) return win::error_invalid_handle;
+  if (!valid_key(key)) return win::error_invalid_handle;
   const key_rec* k = key_at(key);
   if (k == nullptr || index >= k->values.size()) return win::error_no_more_items;
   const value_rec& v = k->values[index];

@@ -79,12 +79,21 @@ private:
   struct handle_rec {
     std::string path;  // upper case, long hive name, no trailing backslash
     std::uint64_t hash = 0;
+    std::uint32_t key = no_key;  // its place in keys_, found at the open
     bool open = false;
   };
+  static constexpr std::uint32_t no_key = 0xFFFFFFFF;
+  // A key with this many values or fewer is searched in its own list (one or two cache lines, and the
+  // values of one key are asked one after another), a larger one through value_index_.
+  static constexpr std::size_t listed_values = 8;
 
   // The upper-case full path of root\sub_key; false when root is no key this machine gave out.
   bool full_key_path(win::reg_key root, std::string_view sub_key, std::string& out) const;
   key_rec* key_at(win::reg_key key);
+  bool valid_key(win::reg_key key) const;  // a predefined key or an open handle
+  // Gives a value of that type: its data when there is room, else the room it needs.
+  static long answer_value(std::uint32_t value_type, std::uint32_t* type, unsigned char* data,
+                           std::uint32_t* data_len);
   std::string canonical(std::string_view path) const;  // a report path as full_key_path spells it
 
   unsigned exist_percent_;

@@ -36,8 +36,26 @@ std::string_view entry_body(std::string_view line) {
 }
 
 bool holds_any(std::string_view line, std::initializer_list<std::string_view> words) {
-  for (std::string_view w : words) {
-    if (line.find(w) != std::string_view::npos) return true;
+  // The skip words all begin with a backslash: one pass over the line tests them all at its backslashes,
+  // where a search a word would stop at every backslash of the line once for each word.
+  const char lead = words.size() > 0 && !words.begin()->empty() ? words.begin()->front() : '\0';
+  bool same_lead = lead != '\0';
+  for (std::string_view w : words) same_lead = same_lead && !w.empty() && w.front() == lead;
+  if (!same_lead) {
+    for (std::string_view w : words) {
+      if (line.find(w) != std::string_view::npos) return true;
+    }
+    return false;
+  }
+  for (std::size_t at = 0; at < line.size(); ++at) {
+    if (line[at] != lead) continue;
+    const std::string_view rest = line.substr(at);
+    for (std::string_view w : words) {
+      if (rest.size() >= w.size() && rest[1 % w.size()] == w[1 % w.size()] &&
+          std::char_traits<char>::compare(rest.data(), w.data(), w.size()) == 0) {
+        return true;
+      }
+    }
   }
   return false;
 }
@@ -62,6 +80,49 @@ void candidate_splits(std::string_view line, int key_start, split_list& out) {
     s.name_end = static_cast<int>(name_end);
     s.is_default = is_default || body.substr(name_start, name_end - name_start) == "(Default)";
   };
+  // The separators and the backslashes of the entry are found first, in one pass (most entries have one
+  // separator and a handful of backslashes among a hundred characters), then taken in the order above; an
+  // entry with more of them than is kept goes character by character.
+  constexpr std::size_t kept = 128;
+  std::size_t seps[kept];
+  std::size_t slashes[kept];
+  std::size_t n_seps = 0;
+  std::size_t n_slashes = 0;
+  std::size_t slashes_before_last_sep = 0;
+  bool all_kept = true;
+  const char* const text = body.data();
+  for (std::size_t at = hive_end + 1; at < body.size() && all_kept; ++at) {
+    const char c = text[at];
+    if (c == '\\') {
+      if (n_slashes == kept) {
+        all_kept = false;
+      } else {
+        slashes[n_slashes++] = at;
+      }
+    } else if (c == ':' && (at + 1 == body.size() || text[at + 1] == ' ')) {
+      if (n_seps == kept) {
+        all_kept = false;
+      } else {
+        seps[n_seps++] = at;
+      }
+      slashes_before_last_sep = n_slashes;
+    }
+  }
+  n_slashes = slashes_before_last_sep;  // a key ends before its separator
+  if (all_kept) {
+    for (std::size_t k = n_seps; k-- > 0 && out.count < max_candidate_splits;) {
+      const std::size_t sep = seps[k];
+      std::size_t b = sep;
+      if (body[sep - 1] == '\\') {
+        add(sep - 1, sep, sep, true);  // "Key\: data": the default value of Key
+        b = sep - 1;
+      }
+      for (std::size_t j = n_slashes; j-- > 0;) {
+        if (slashes[j] < b) add(slashes[j], slashes[j] + 1, sep, false);
+      }
+    }
+    return;
+  }
   for (std::size_t sep = body.size(); sep-- > hive_end + 1;) {
     if (body[sep] != ':') continue;
     const bool separator = sep + 1 == body.size() || body[sep + 1] == ' ';

@@ -11,13 +11,6 @@
 
 namespace resivex {
 
-inline constexpr int max_candidate_splits = 64;
-
-struct split_list {
-  value_split items[max_candidate_splits];
-  int count = 0;
-};
-
 // Position of the first of `chars` in text at or after `from`, npos when there is none. One fast search a
 // character, where find_first_of tests every character of the text against the set.
 std::size_t find_first_char(std::string_view text, std::string_view chars, std::size_t from = 0);

@@ -19,6 +19,7 @@ constexpr std::size_t error_line_limit = 512;   // report line kept in front of 
 
 bool same_text_ignoring_case(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
+  if (a == b) return true;  // the common case, and one fast comparison
   for (std::size_t i = 0; i < a.size(); ++i) {
     char x = a[i], y = b[i];
     if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
@@ -63,6 +64,7 @@ long open_in_steps(machine& m, win::reg_key root, std::string_view sub_key, std:
 const key_cache::absent_key* key_cache::find_absent(std::uint64_t hash) const {
   if (absent_.empty()) return nullptr;
   hash |= 1;  // 0 marks a free slot
+  if (!maybe_absent(hash)) return nullptr;
   for (std::size_t i = hash & (absent_slots - 1);; i = (i + 1) & (absent_slots - 1)) {
     if (absent_hashes_[i] == 0) return nullptr;
     if (absent_hashes_[i] == hash) return &absent_[absent_index_[i]];
@@ -74,8 +76,11 @@ void key_cache::add_absent(std::uint64_t hash, win::reg_key root, std::string_vi
   if (absent_hashes_.empty()) {
     absent_hashes_.assign(absent_slots, 0);
     absent_index_.assign(absent_slots, 0);
+    absent_filter_.assign(absent_filter_bits / 64, 0);
   }
   hash |= 1;
+  const std::size_t bit = static_cast<std::size_t>(hash >> 45) & (absent_filter_bits - 1);
+  absent_filter_[bit >> 6] |= std::uint64_t{1} << (bit & 63);
   std::size_t i = hash & (absent_slots - 1);
   while (absent_hashes_[i] != 0) {
     if (absent_hashes_[i] == hash) return;  // a clash keeps the first: only slower
@@ -83,13 +88,17 @@ void key_cache::add_absent(std::uint64_t hash, win::reg_key root, std::string_vi
   }
   absent_hashes_[i] = hash;
   absent_index_[i] = static_cast<std::uint32_t>(absent_.size());
-  absent_.push_back(absent_key{root, std::string(sub_key)});
+  absent_.push_back(absent_key{root, static_cast<std::uint32_t>(absent_text_.size()),
+                               static_cast<std::uint32_t>(sub_key.size())});
+  absent_text_.append(sub_key);
 }
 
 void key_cache::forget_absent() {
   if (absent_.empty()) return;
   std::fill(absent_hashes_.begin(), absent_hashes_.end(), 0);
+  std::fill(absent_filter_.begin(), absent_filter_.end(), 0);
   absent_.clear();
+  absent_text_.clear();
 }
 
 long key_cache::open(machine& m, win::reg_key root, std::string_view sub_key, std::uint32_t access,
@@ -103,39 +112,56 @@ long key_cache::open(machine& m, win::reg_key root, std::string_view sub_key, st
     *key = open_[last_].handle;
     return 0;
   }
-  // One pass over the path hashes it and each of its ancestors, any of which may be known absent (an open
-  // key has no absent ancestor, so the order of the two tests does not matter).
-  key_hash h(root);
-  for (std::size_t i = 0; i <= sub_key.size(); ++i) {
-    if (!absent_.empty() && (i == sub_key.size() || sub_key[i] == '\\')) {
-      const absent_key* found = find_absent(h.value);
-      if (found != nullptr && found->root == root && same_text_ignoring_case(found->sub_key, sub_key.substr(0, i))) {
-        return win::error_file_not_found;
-      }
-    }
-    if (i < sub_key.size()) h.add(sub_key[i]);
-  }
+  // The keys held open are looked at first (an open key has no absent ancestor, so the order of the two
+  // tests does not matter), and the absent keys only when the key is not open: the key itself and each
+  // ancestor (ending at a backslash).
+  key_hash h(root, sub_key);
+  const std::uint64_t hash = h.whole();
   for (std::size_t i = 0; i < open_.size(); ++i) {
-    if (open_[i].hash != h.value || !same(open_[i])) continue;
+    if (open_[i].hash != hash || !same(open_[i])) continue;
     open_[i].used = ++clock_;
     last_ = i;
     *key = open_[i].handle;
     return 0;
   }
+  if (!absent_.empty()) {
+    auto known_absent = [&](std::uint64_t hash_of, std::size_t end) {
+      const absent_key* found = find_absent(hash_of);
+      return found != nullptr && found->root == root &&
+             same_text_ignoring_case(std::string_view(absent_text_).substr(found->offset, found->length),
+                                     sub_key.substr(0, end));
+    };
+    for (std::size_t at = 0; at < sub_key.size(); ++at) {
+      if (sub_key[at] == '\\' && known_absent(h.of(at), at)) return win::error_file_not_found;
+    }
+    if (known_absent(hash, sub_key.size())) return win::error_file_not_found;
+  }
   win::reg_key handle = 0;
   const long status = open_in_steps(m, root, sub_key, access, &handle);
-  if (status == win::error_file_not_found) add_absent(h.value, root, sub_key);
+  if (status == win::error_file_not_found) add_absent(hash, root, sub_key);
   if (status != 0) return status;
+  std::size_t slot = open_.size();
   if (open_.size() >= max_open) {
-    auto oldest = open_.begin();
-    for (auto it = open_.begin(); it != open_.end(); ++it) {
-      if (it->used < oldest->used) oldest = it;
+    // The key used longest ago makes room; its entry is taken over (and its text's storage with it).
+    slot = 0;
+    for (std::size_t i = 1; i < open_.size(); ++i) {
+      if (open_[i].used < open_[slot].used) slot = i;
     }
-    m.reg_close_key(oldest->handle);
-    open_.erase(oldest);
+    m.reg_close_key(open_[slot].handle);
+  } else {
+    open_.emplace_back();
   }
-  open_.push_back(open_key{root, access, h.value, std::string(sub_key), handle, false, 0, {}, ++clock_});
-  last_ = open_.size() - 1;
+  open_key& k = open_[slot];
+  k.root = root;
+  k.access = access;
+  k.hash = hash;
+  k.sub_key.assign(sub_key);
+  k.handle = handle;
+  k.has_info = false;
+  k.info_status = 0;
+  k.info = {};
+  k.used = ++clock_;
+  last_ = slot;
   *key = handle;
   return 0;
 }
@@ -176,6 +202,8 @@ registry_state& begin_registry_section(run_state& rs) {
     // finds it closed belongs to a new run.
     state.keys.close_all(*state.sys);
     state.keys.forget_absent();
+    state.facts.clear();
+    for (registry_state::recent_key& k : state.recent_keys) k.text.clear();
     state.deleted_values.clear();
     state.recorded_array = nullptr;
     state.recorded_count = 0;

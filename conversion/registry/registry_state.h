@@ -6,10 +6,13 @@
 
 #include "conversion/run_state.h"
 
+#include <bitset>
 #include <cstdint>
+#include <cstring>
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace resivex {
@@ -28,15 +31,63 @@ struct value_split {
   bool is_default = false;  // the key's default value ("Key\: data" or "(Default)")
 };
 
-// A case-insensitive (ASCII) hash of a key path below a root, built a character at a time, so that every
-// ancestor of a path is hashed on the way to the path itself.
-struct key_hash {
-  std::uint64_t value;
-  explicit key_hash(win::reg_key root) : value(14695981039346656037ull ^ static_cast<std::uint64_t>(root)) {}
-  void add(char c) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    value = (value ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+inline constexpr int max_candidate_splits = 64;
+
+struct split_list {
+  value_split items[max_candidate_splits];
+  int count = 0;
+};
+
+// A case-insensitive (ASCII) hash of a key path below a root, and of each of its prefixes (the ancestors of
+// a key end at its backslashes). Eight characters at a time: a character at a time, each step waiting on
+// the multiplication before it, cost more than the rest of a value entry's handling.
+class key_hash {
+public:
+  key_hash(win::reg_key root, std::string_view text) : text_(text) {
+    states_[0] = 0x9E3779B97F4A7C15ull ^ static_cast<std::uint64_t>(root);
   }
+  // The hash of the first `length` characters (at most all of them).
+  std::uint64_t of(std::size_t length) {
+    const std::size_t words = length / 8;
+    std::uint64_t h;
+    if (words <= max_words) {
+      for (; done_ < words; ++done_) states_[done_ + 1] = mix(states_[done_], word(done_ * 8, 8));
+      h = states_[words];
+    } else {
+      for (; done_ < max_words; ++done_) states_[done_ + 1] = mix(states_[done_], word(done_ * 8, 8));
+      h = states_[max_words];
+      for (std::size_t w = max_words; w < words; ++w) h = mix(h, word(w * 8, 8));
+    }
+    std::uint64_t f = h ^ word(words * 8, length % 8) ^ (length * 0xD6E8FEB86659FD93ull);
+    f *= 0xBF58476D1CE4E5B9ull;
+    f ^= f >> 31;
+    f *= 0x94D049BB133111EBull;
+    return f ^ (f >> 29);
+  }
+  std::uint64_t whole() { return of(text_.size()); }
+
+private:
+  // The states kept: paths of up to 1024 characters; a longer one is hashed on from the last.
+  static constexpr std::size_t max_words = 128;
+  static std::uint64_t mix(std::uint64_t h, std::uint64_t w) {
+    h = (h ^ w) * 0x9E3779B97F4A7C15ull;
+    return h ^ (h >> 32);
+  }
+  // `count` characters from `at` (up to eight), upper-cased, in the low bytes of a word.
+  std::uint64_t word(std::size_t at, std::size_t count) const {
+    std::uint64_t x = 0;
+    std::memcpy(&x, text_.data() + at, count);
+    constexpr std::uint64_t ones = 0x0101010101010101ull;
+    const std::uint64_t low7 = x & (0x7F * ones);
+    const std::uint64_t from_a = low7 + (0x80 - 'a') * ones;      // top bit set at 'a' and above
+    const std::uint64_t past_z = low7 + (0x80 - 'z' - 1) * ones;  // top bit set past 'z'
+    const std::uint64_t lower = from_a & ~past_z & ~x & (0x80 * ones);
+    return x ^ (lower >> 2);  // 0x80 >> 2 is the case bit
+  }
+
+  std::string_view text_;
+  std::size_t done_ = 0;
+  std::uint64_t states_[max_words + 1];
 };
 
 // Keys opened during one section, and keys found absent during the run. Every registry call crosses to the
@@ -65,7 +116,8 @@ private:
   };
   struct absent_key {
     win::reg_key root = 0;
-    std::string sub_key;
+    std::uint32_t offset = 0;  // of its sub-key in absent_text_
+    std::uint32_t length = 0;
   };
   static constexpr std::size_t max_open = 16;
   static constexpr std::size_t max_absent = 65536;
@@ -80,7 +132,17 @@ private:
   // Absent keys: an open-addressed table of hashes (0 free) with the index of each key in absent_.
   std::vector<std::uint64_t> absent_hashes_;
   std::vector<std::uint32_t> absent_index_;
+  // One bit a hash (by its high bits), set for every absent key: a path is hashed at each of its
+  // backslashes, and most of its ancestors are no absent key. 64 KiB stay in the cache, where a probe of the
+  // table would miss it.
+  static constexpr std::size_t absent_filter_bits = 1u << 19;
+  std::vector<std::uint64_t> absent_filter_;
+  bool maybe_absent(std::uint64_t hash) const {
+    const std::size_t bit = static_cast<std::size_t>(hash >> 45) & (absent_filter_bits - 1);
+    return (absent_filter_[bit >> 6] >> (bit & 63)) & 1u;
+  }
   std::vector<absent_key> absent_;
+  std::string absent_text_;  // the sub-keys of the absent keys, one after another: no allocation a key
   unsigned long long clock_ = 0;
 };
 
@@ -100,6 +162,41 @@ struct registry_state {
 
   key_cache keys;
 
+  // What the key of a further reading of a value entry (a key nearer the hive) can hold, asked once a run:
+  // such keys are shared by the entries under them, and the registry is only read during a run. By the
+  // key_hash of the key, with its root and sub-key to tell keys of one hash apart.
+  struct key_facts {
+    win::reg_key root = 0;
+    std::string sub_key;
+    bool opens = false;    // the key could be opened
+    bool counted = false;  // and its counts read
+    std::uint32_t values = 0;
+    std::uint32_t max_value_name_len = 0;
+  };
+  static constexpr std::size_t max_key_facts = 65536;
+  std::unordered_map<std::uint64_t, key_facts> facts;
+  key_facts scratch_facts;  // the facts of a key whose hash another key holds in the table
+
+  // The keys of all readings of an entry are prefixes of its longest one. Values come key by key, so the
+  // answers for the prefixes of the last few longest keys (the entry's text up to there, exactly as the
+  // report writes it) are kept beside, found by comparing texts, without a hash.
+  struct prefix_answer {
+    std::uint32_t length = 0;  // of the prefix, from the key start
+    bool opens = false;
+    bool counted = false;
+    std::uint32_t values = 0;
+    std::uint32_t max_value_name_len = 0;
+  };
+  struct recent_key {
+    std::string text;
+    std::vector<prefix_answer> answers;
+    unsigned long long used = 0;
+  };
+  static constexpr std::size_t max_recent_keys = 8;
+  recent_key recent_keys[max_recent_keys];
+  unsigned long long recent_clock = 0;
+  split_list candidates;  // scratch: the readings of the entry being resolved
+
   // An index of keys_array (the keys the removal script deletes whole): the hash of each one's hive and path
   // below it, in a small open-addressed table (0 free) beside the slot it names. It follows keys_array, which
   // stays what counts.
@@ -109,6 +206,8 @@ struct registry_state {
   const char* recorded_array = nullptr;
   int recorded_count = 0;
   std::size_t recorded_longest = 0;
+  std::bitset<keys_slot_size> recorded_lengths;  // the lengths of their paths below the hive
+  std::vector<std::size_t> recorded_length_list;  // the same, in ascending order
 
   // "Values deleted:" entries, each as the text before every ": " it holds (any of them may end its name).
   std::set<std::string, std::less<>> deleted_values;

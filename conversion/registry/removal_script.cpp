@@ -72,6 +72,9 @@ void handle_keys_added(run_state& rs) {
     state.key_start = key_start_of(line);
     const std::size_t start = static_cast<std::size_t>(state.key_start);
     const std::size_t end = std::min(find_first_char(line, "\t\r\n", start), line.size());
+    // A carriage return that ends no line of the report belongs to the key's name, and regedit would end the
+    // key line there: the line would name a parent key, with all beneath it. Such a key cannot be written.
+    if (end < line.size() && line[end] == '\r' && end + 1 < line.size()) continue;
     const std::string_view path = line.substr(start, end - start);
     // A hive alone is never removed: the report names no key of its own there.
     if (!names_sub_key(path) || holds_any(line, skip_words)) continue;

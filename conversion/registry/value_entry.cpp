@@ -5,27 +5,79 @@
 #include "conversion/registry/probe.h"
 #include "conversion/registry/reset_script.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace resivex {
 
 namespace {
 
-// Whether the key of a further reading can hold a value of that name at all, from its counts (asked once per
-// key): most keys nearer the hive hold no values, or only short names, and then cost no lookup.
-bool may_hold(run_state& rs, registry_state& state, std::string_view line, const value_split& s,
-              std::size_t name_bytes) {
-  const std::string_view path = line.substr(static_cast<std::size_t>(s.key_start),
-                                            static_cast<std::size_t>(s.key_end - s.key_start));
-  const std::size_t hive_end = std::min(path.find('\\'), path.size());
-  const hive_name* hive = find_hive(path.substr(0, hive_end));
-  if (hive == nullptr || hive_end == path.size()) return false;
+bool same_ignoring_case(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  if (a == b) return true;  // the common case, and one fast comparison
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// What is known of the key of a further reading (asked once per key and run): whether it opens, and its
+// counts. `hash` is the key_hash of the reading's sub-key below `hive`.
+const registry_state::key_facts& facts_of(run_state& rs, registry_state& state, const hive_name& hive,
+                                          std::string_view sub_key, std::uint64_t hash) {
+  const auto known = state.facts.find(hash);
+  if (known != state.facts.end() && known->second.root == hive.root &&
+      same_ignoring_case(known->second.sub_key, sub_key)) {
+    return known->second;
+  }
+  registry_state::key_facts f;
+  f.root = hive.root;
+  f.sub_key.assign(sub_key);
   win::reg_key key = 0;
-  if (state.keys.open(*rs.sys, hive->root, path.substr(hive_end + 1), rs.access_mask, &key) != 0) return false;
-  reg_key_info info;
-  if (!state.keys.info(*rs.sys, key, info)) return true;
+  f.opens = state.keys.open(*rs.sys, hive.root, sub_key, rs.access_mask, &key) == 0;
+  if (f.opens) {
+    reg_key_info info;
+    f.counted = state.keys.info(*rs.sys, key, info);
+    if (f.counted) {
+      f.values = info.values;
+      f.max_value_name_len = info.max_value_name_len;
+    }
+  }
+  if (known != state.facts.end()) {
+    state.scratch_facts = std::move(f);  // a clash of hashes keeps the first in the table: only slower
+    return state.scratch_facts;
+  }
+  if (state.facts.size() >= registry_state::max_key_facts) state.facts.clear();
+  return state.facts.emplace(hash, std::move(f)).first->second;
+}
+
+// Whether the key of a further reading can hold a value of that name at all, from its counts: most keys
+// nearer the hive hold no values, or only short names, and then cost no lookup.
+bool may_hold(const registry_state::prefix_answer& a, std::size_t name_bytes) {
+  if (!a.opens) return false;
+  if (!a.counted) return true;
   // A character takes at most four bytes in any ANSI code page the name can be in.
-  return info.values > 0 && name_bytes <= 4 * static_cast<std::size_t>(info.max_value_name_len);
+  return a.values > 0 && name_bytes <= 4 * static_cast<std::size_t>(a.max_value_name_len);
+}
+
+// The recent key whose text is `longest`, made anew (in place of the one used longest ago) when there is none.
+registry_state::recent_key& recent_key_for(registry_state& state, std::string_view longest) {
+  registry_state::recent_key* oldest = &state.recent_keys[0];
+  for (registry_state::recent_key& k : state.recent_keys) {
+    if (!k.text.empty() && k.text.size() == longest.size() &&
+        std::memcmp(k.text.data(), longest.data(), longest.size()) == 0) {
+      k.used = ++state.recent_clock;
+      return k;
+    }
+    if (k.used < oldest->used) oldest = &k;
+  }
+  oldest->text.assign(longest);
+  oldest->answers.clear();
+  oldest->used = ++state.recent_clock;
+  return *oldest;
 }
 
 }  // namespace
@@ -33,8 +85,28 @@ bool may_hold(run_state& rs, registry_state& state, std::string_view line, const
 int resolve_value_entry(run_state& rs) {
   registry_state& state = registry_of(rs);
   const std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
-  split_list candidates;
+  split_list& candidates = state.candidates;
   candidate_splits(line, state.key_start, candidates);
+  const auto start = static_cast<std::size_t>(state.key_start);
+  // Every reading's key is a prefix of the longest one (the first reading's, unless a line break ruled that
+  // out), below one hive.
+  const hive_name* hive = nullptr;
+  std::size_t sub_start = 0;
+  registry_state::recent_key* recent = nullptr;
+  if (candidates.count > 1) {
+    const std::size_t hive_end = line.find('\\', start);  // there is one: every reading has a key below it
+    hive = find_hive(line.substr(start, hive_end - start));
+    sub_start = hive_end + 1;
+    std::size_t longest = 0;
+    for (int i = 0; i < candidates.count; ++i) {
+      longest = std::max(longest, static_cast<std::size_t>(candidates.items[i].key_end));
+    }
+    if (hive != nullptr) recent = &recent_key_for(state, line.substr(start, longest - start));
+  }
+  // The hashes of the prefixes of the sub-key, made as far as the readings not answered yet need them.
+  key_hash hashes(hive != nullptr ? hive->root : 0,
+                  recent != nullptr ? line.substr(sub_start, start + recent->text.size() - sub_start)
+                                    : std::string_view());
   int first_status = win::error_file_not_found;
   for (int i = 0; i < candidates.count; ++i) {
     const value_split& s = candidates.items[i];
@@ -43,10 +115,28 @@ int resolve_value_entry(run_state& rs) {
                      : line.substr(static_cast<std::size_t>(s.name_start),
                                    static_cast<std::size_t>(s.name_end - s.name_start));
     if (name.size() >= value_name_capacity) continue;  // longer than any name the probe can ask for
-    if (i > 0 && !may_hold(rs, state, line, s, name.size())) continue;
+    if (i > 0) {
+      if (recent == nullptr) break;  // no reading names a key of a known hive
+      const auto length = static_cast<std::uint32_t>(static_cast<std::size_t>(s.key_end) - start);
+      const registry_state::prefix_answer* answer = nullptr;
+      for (const registry_state::prefix_answer& a : recent->answers) {
+        if (a.length == length) answer = &a;
+      }
+      if (answer == nullptr) {
+        const std::size_t sub_len = static_cast<std::size_t>(s.key_end) - sub_start;
+        const registry_state::key_facts& f =
+            facts_of(rs, state, *hive, line.substr(sub_start, sub_len), hashes.of(sub_len));
+        recent->answers.push_back({length, f.opens, f.counted, f.values, f.max_value_name_len});
+        answer = &recent->answers.back();
+      }
+      if (!may_hold(*answer, name.size())) continue;
+    }
     state.split = s;
-    clear_text(state.value_name);
-    copy_text(state.value_name, name);
+    // The buffer is zero past its text: clearing what the last name used leaves it as if cleared whole.
+    const std::size_t old_len = ::strnlen(state.value_name, value_name_capacity);
+    std::memcpy(state.value_name, name.data(), name.size());
+    if (old_len > name.size()) std::memset(state.value_name + name.size(), 0, old_len - name.size());
+    state.value_name[name.size()] = '\0';
     const int status = probe_regvalue(rs);
     if (status == 0) return 0;
     if (i == 0) first_status = status;
@@ -98,6 +188,8 @@ void index_recorded_keys(const run_state& rs, registry_state& state) {
     state.recorded_array = rs.keys_array.get();
     state.recorded_count = 0;
     state.recorded_longest = 0;
+    state.recorded_lengths.reset();
+    state.recorded_length_list.clear();
   }
   static_assert(registry_state::recorded_slots >= 2 * static_cast<std::size_t>(keys_limit_default));
   for (; state.recorded_count < rs.keys_count; ++state.recorded_count) {
@@ -105,14 +197,17 @@ void index_recorded_keys(const run_state& rs, registry_state& state) {
     std::string_view rest;
     const hive_name* hive = hive_and_rest(std::string_view(slot, ::strnlen(slot, keys_slot_size)), rest);
     if (hive == nullptr || rest.empty()) continue;
-    key_hash h(hive->root);
-    for (char c : rest) h.add(c);
-    const std::uint64_t hash = h.value | 1;
+    const std::uint64_t hash = key_hash(hive->root, rest).whole() | 1;
     std::size_t i = hash & mask;
     while (state.recorded_hashes[i] != 0) i = (i + 1) & mask;
     state.recorded_hashes[i] = hash;
     state.recorded_slot[i] = state.recorded_count;
     state.recorded_longest = std::max(state.recorded_longest, rest.size());
+    if (rest.size() < keys_slot_size && !state.recorded_lengths.test(rest.size())) {
+      state.recorded_lengths.set(rest.size());
+      auto& lengths = state.recorded_length_list;
+      lengths.insert(std::upper_bound(lengths.begin(), lengths.end(), rest.size()), rest.size());
+    }
   }
 }
 
@@ -127,25 +222,30 @@ bool under_recorded_key(run_state& rs, std::string_view path, bool or_same) {
   std::string_view rest;
   const hive_name* hive = hive_and_rest(path, rest);
   if (hive == nullptr) return false;
-  key_hash h(hive->root);
+  // Only where a recorded key of that length ends: the path is looked at in as many places as the recorded
+  // keys have lengths, and hashed only as far as the longest of them.
+  key_hash h(hive->root, rest);
   const std::size_t limit = std::min(rest.size(), state.recorded_longest);
-  for (std::size_t i = 0; i <= limit; ++i) {
-    const bool boundary = i > 0 && (i < rest.size() ? rest[i] == '\\' : or_same);
-    if (boundary) {
-      const std::uint64_t hash = h.value | 1;
-      for (std::size_t t = hash & (registry_state::recorded_slots - 1); state.recorded_hashes[t] != 0;
-           t = (t + 1) & (registry_state::recorded_slots - 1)) {
-        if (state.recorded_hashes[t] != hash) continue;
-        const char* slot = rs.keys_array.get() + static_cast<std::size_t>(state.recorded_slot[t]) * keys_slot_size;
-        std::string_view key_rest;
-        if (hive_and_rest(std::string_view(slot, ::strnlen(slot, keys_slot_size)), key_rest) == hive &&
-            key_rest.size() == i && is_same_or_under(rest.substr(0, i), key_rest)) {
-          return true;
-        }
+  auto recorded_at = [&](std::size_t i) {
+    if (i >= state.recorded_lengths.size() || !state.recorded_lengths.test(i)) return false;
+    const std::uint64_t hash = h.of(i) | 1;
+    for (std::size_t t = hash & (registry_state::recorded_slots - 1); state.recorded_hashes[t] != 0;
+         t = (t + 1) & (registry_state::recorded_slots - 1)) {
+      if (state.recorded_hashes[t] != hash) continue;
+      const char* slot = rs.keys_array.get() + static_cast<std::size_t>(state.recorded_slot[t]) * keys_slot_size;
+      std::string_view key_rest;
+      if (hive_and_rest(std::string_view(slot, ::strnlen(slot, keys_slot_size)), key_rest) == hive &&
+          key_rest.size() == i && is_same_or_under(rest.substr(0, i), key_rest)) {
+        return true;
       }
     }
-    if (i < rest.size()) h.add(rest[i]);
+    return false;
+  };
+  for (const std::size_t i : state.recorded_length_list) {
+    if (i > limit || i >= rest.size()) break;
+    if (i > 0 && rest[i] == '\\' && recorded_at(i)) return true;
   }
+  if (or_same && rest.size() > 0 && rest.size() <= limit && recorded_at(rest.size())) return true;
   return false;
 }
 

@@ -214,6 +214,36 @@ TEST_F(probe_test, the_readings_of_an_entry_are_tried_only_where_a_value_can_be)
   EXPECT_EQ(state_->split.key_end, static_cast<int>(std::string("HKLM\\Software\\P").size()));
 }
 
+TEST_F(probe_test, no_reading_takes_a_key_whose_last_name_is_empty) {
+  const struct {
+    const char* line;
+    const char* first_key;  // of the documented reading
+    const char* first_name;
+  } cases[] = {
+      {"HKLM\\Software\\K\\\\Name: 1\n", "HKLM\\Software\\K", "\\Name"},
+      {"HKLM\\s\\\\:\n", "HKLM\\s", "\\"},
+      {"HKLM\\A\\\\\\B: 1\n", "HKLM\\A", "\\\\B"},
+      {"HKLM\\A\\B\\\\: 1\n", "HKLM\\A\\B", "\\"},
+  };
+  for (const auto& c : cases) {
+    const std::string line = c.line;
+    split_list splits;
+    candidate_splits(line, 0, splits);
+    ASSERT_GT(splits.count, 0) << line;
+    EXPECT_EQ(line.substr(0, static_cast<std::size_t>(splits.items[0].key_end)), c.first_key) << line;
+    EXPECT_EQ(line.substr(static_cast<std::size_t>(splits.items[0].name_start),
+                          static_cast<std::size_t>(splits.items[0].name_end - splits.items[0].name_start)),
+              c.first_name)
+        << line;
+    for (int i = 0; i < splits.count; ++i) {
+      EXPECT_NE(line[static_cast<std::size_t>(splits.items[i].key_end) - 1], '\\') << line << " reading " << i;
+    }
+  }
+  split_list splits;
+  candidate_splits("HKLM\\\\v: 1\n", 0, splits);
+  EXPECT_EQ(splits.count, 0) << "the hive with an empty key name is no key";
+}
+
 TEST_F(probe_test, keys_and_values_are_looked_up_in_one_registry_view) {
   machine_.view_64_keys.insert("HKLM\\Software\\Native");
   machine_.set_value("HKLM\\Software\\Native", "v", win::reg_sz, std::string("x\0", 2));

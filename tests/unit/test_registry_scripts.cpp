@@ -285,6 +285,60 @@ TEST_F(registry_script_test, a_hive_alone_is_never_removed) {
   EXPECT_EQ(removal(), removal_header() + keys_block + "[-HKEY_LOCAL_MACHINE\\Software\\X]\n");
 }
 
+TEST_F(registry_script_test, a_key_name_holding_a_carriage_return_is_never_cut_to_its_parent) {
+  // Regedit ends a line at a carriage return: "[-...\B<CR>B]" would delete B with everything under it.
+  machine_.keys["HKLM\\Software\\B"];
+  machine_.keys["HKLM\\Software\\C"];
+  machine_.keys["HKLM\\Software\\Kept"];
+  machine_.reg_opens = 0;
+  run(section("Keys added:", 3, "HKLM\\Software\\B\rB\r\nHKLM\\Software\\C\r\r\nHKLM\\Software\\Kept\r\n"));
+  EXPECT_EQ(removal(), removal_header() + keys_block + "[-HKEY_LOCAL_MACHINE\\Software\\Kept]\n");
+  EXPECT_EQ(machine_.reg_opens, 1) << "an entry that cannot be written is not probed";
+  EXPECT_TRUE(machine_.boxes.empty());
+}
+
+TEST_F(registry_script_test, value_entries_holding_a_carriage_return_name_no_other_key_or_value) {
+  machine_.set_value("HKLM\\Software\\B", "v", win::reg_sz, sz_data);
+  machine_.set_value("HKLM\\Software\\K", "a", win::reg_sz, sz_data);
+  machine_.set_value("HKLM\\Software\\K", "a\rb", win::reg_sz, sz_data);
+  machine_.set_value("HKLM\\Software\\K", "Kept", win::reg_sz, sz_data);
+  const std::string entries =
+      "HKLM\\Software\\B\rB\\v: \"x\"\r\n"  // the key B<CR>B is gone; B holds a value v of its own
+      "HKLM\\Software\\K\\a\rb: \"x\"\r\n"   // the value "a<CR>b" exists, "a" is another value
+      "HKLM\\Software\\K\\Kept: \"x\"\r\n";
+  run(section("Values added:", 3, entries) + section("Values modified:", 3,
+      "HKLM\\Software\\B\rB\\v: \"x\"\r\nHKLM\\Software\\B\rB\\v: \"y\"\r\n"
+      "HKLM\\Software\\K\\a\rb: \"x\"\r\nHKLM\\Software\\K\\a\rb: \"y\"\r\n"
+      "HKLM\\Software\\K\\Kept: \"x\"\r\nHKLM\\Software\\K\\Kept: \"y\"\r\n"));
+  EXPECT_EQ(removal(), removal_header() + values_head + "[HKEY_LOCAL_MACHINE\\Software\\K]\n\"Kept\"=-\n");
+  EXPECT_EQ(reset(), reset_header() + mods_banner +
+                         "; Not reset: HKLM\\Software\\K\\a b (its name holds a line break, which a .reg file "
+                         "cannot hold)\n"
+                         "[HKEY_LOCAL_MACHINE\\Software\\K]\n\"Kept\"=\"x\"\n");
+}
+
+TEST_F(registry_script_test, two_backslashes_before_a_name_begin_the_name_since_no_key_name_is_empty) {
+  // "K\\Name" is the value "\Name" of K; "K\" names the same key as K, so reading it as the key "K\" with
+  // the value "Name" would remove a value the report does not list.
+  machine_.set_value("HKLM\\Software\\K", "Name", win::reg_dword, std::string(4, '\0'));
+  machine_.set_value("HKLM\\Software\\K", "", win::reg_sz, sz_data);
+  machine_.set_value("HKLM\\Software\\S", "", win::reg_sz, sz_data);
+  machine_.set_value("HKLM\\Software\\S", "\\", win::reg_sz, sz_data);
+  machine_.set_value("HKLM\\Software\\S", "\\Name", win::reg_sz, sz_data);
+  run(section("Values added:", 4,
+              "HKLM\\Software\\K\\\\Name: 0x0000000A\r\n"   // only Name exists
+              "HKLM\\Software\\K\\\\:\r\n"                  // only the default value exists
+              "HKLM\\Software\\S\\\\Name: \"x\"\r\n"
+              "HKLM\\Software\\S\\\\:\r\n") +
+      section("Values modified:", 2,
+              "HKLM\\Software\\K\\\\Name: 0x00000001\r\nHKLM\\Software\\K\\\\Name: 0x00000002\r\n"
+              "HKLM\\Software\\S\\\\Name: \"old\"\r\nHKLM\\Software\\S\\\\Name: \"new\"\r\n"));
+  EXPECT_EQ(removal(), removal_header() + values_head +
+                           "[HKEY_LOCAL_MACHINE\\Software\\S]\n\"\\\\Name\"=-\n"
+                           "[HKEY_LOCAL_MACHINE\\Software\\S]\n\"\\\\\"=-\n");
+  EXPECT_EQ(reset(), reset_header() + mods_banner + "[HKEY_LOCAL_MACHINE\\Software\\S]\n\"\\\\Name\"=\"old\"\n");
+}
+
 TEST_F(registry_script_test, a_key_under_a_removed_key_costs_no_probe) {
   machine_.keys["HKLM\\Software\\App\\A\\B"];
   machine_.reg_opens = 0;
