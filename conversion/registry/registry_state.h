@@ -76,7 +76,7 @@ private:
   // `count` characters from `at` (up to eight), upper-cased, in the low bytes of a word.
   std::uint64_t word(std::size_t at, std::size_t count) const {
     std::uint64_t x = 0;
-    std::memcpy(&x, text_.data() + at, count);
+    if (count != 0) std::memcpy(&x, text_.data() + at, count);  // an empty view may hold null
     constexpr std::uint64_t ones = 0x0101010101010101ull;
     const std::uint64_t low7 = x & (0x7F * ones);
     const std::uint64_t from_a = low7 + (0x80 - 'a') * ones;      // top bit set at 'a' and above

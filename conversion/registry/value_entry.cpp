@@ -134,7 +134,7 @@ int resolve_value_entry(run_state& rs) {
     state.split = s;
     // The buffer is zero past its text: clearing what the last name used leaves it as if cleared whole.
     const std::size_t old_len = ::strnlen(state.value_name, value_name_capacity);
-    std::memcpy(state.value_name, name.data(), name.size());
+    if (!name.empty()) std::memcpy(state.value_name, name.data(), name.size());  // an empty view may hold null
     if (old_len > name.size()) std::memset(state.value_name + name.size(), 0, old_len - name.size());
     state.value_name[name.size()] = '\0';
     const int status = probe_regvalue(rs);
@@ -252,7 +252,7 @@ bool under_recorded_key(run_state& rs, std::string_view path, bool or_same) {
 bool record_key(run_state& rs, std::string_view path) {
   if (rs.keys_count >= rs.keys_limit || !rs.keys_array || path.size() >= keys_slot_size) return false;
   char* slot = rs.keys_array.get() + rs.keys_next;
-  std::memcpy(slot, path.data(), path.size());
+  if (!path.empty()) std::memcpy(slot, path.data(), path.size());
   slot[path.size()] = '\0';
   ++rs.keys_count;
   rs.keys_bytes += static_cast<int>(path.size() + 1);
