@@ -36,6 +36,10 @@ struct app_state {
 
 app_state& app();
 
+// The window class of the frame or of a document window: the program's icon in both sizes, an arrow cursor
+// and the given system colour as background.
+WNDCLASSEXA program_window_class(HINSTANCE instance, WNDPROC proc, const char* class_name, int background_color);
+
 // Shows a catalogue message, formatted with one text argument (or none), in a box owned by owner.
 int show_box(HWND owner, const message& m, const char* arg = nullptr);
 

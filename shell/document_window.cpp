@@ -194,18 +194,7 @@ LRESULT CALLBACK document_proc(HWND document, UINT msg, WPARAM wp, LPARAM lp) no
 }  // namespace
 
 bool register_document_class(HINSTANCE instance) {
-  WNDCLASSEXA wc{};
-  wc.cbSize = sizeof wc;
-  wc.style = CS_HREDRAW | CS_VREDRAW;
-  wc.lpfnWndProc = document_proc;
-  wc.hInstance = instance;
-  wc.hIcon = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_RESIVEX), IMAGE_ICON,
-                                           GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
-  wc.hIconSm = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_RESIVEX), IMAGE_ICON,
-                                             GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_3DFACE + 1));
-  wc.lpszClassName = document_class;
+  WNDCLASSEXA wc = program_window_class(instance, document_proc, document_class, COLOR_3DFACE);
   return RegisterClassExA(&wc) != 0;
 }
 

@@ -194,19 +194,8 @@ LRESULT CALLBACK frame_proc(HWND frame, UINT msg, WPARAM wp, LPARAM lp) noexcept
 }  // namespace
 
 bool register_frame_class(HINSTANCE instance) {
-  WNDCLASSEXA wc{};
-  wc.cbSize = sizeof wc;
-  wc.style = CS_HREDRAW | CS_VREDRAW;
-  wc.lpfnWndProc = frame_proc;
-  wc.hInstance = instance;
-  wc.hIcon = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_RESIVEX), IMAGE_ICON,
-                                           GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
-  wc.hIconSm = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_RESIVEX), IMAGE_ICON,
-                                             GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_3DSHADOW + 1));
+  WNDCLASSEXA wc = program_window_class(instance, frame_proc, frame_class, COLOR_3DSHADOW);
   wc.lpszMenuName = "MAIN";
-  wc.lpszClassName = frame_class;
   return RegisterClassExA(&wc) != 0;
 }
 
