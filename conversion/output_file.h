@@ -5,7 +5,9 @@
 
 #include "conversion/machine.h"
 
+#include <cstddef>
 #include <cstdio>
+#include <memory>
 #include <string_view>
 
 namespace resivex {
@@ -27,8 +29,15 @@ public:
   bool failed() const { return failed_; }
 
 private:
+  // Writes what the block holds to the stream.
+  void flush_block();
+
   std::FILE* stream_ = nullptr;
   bool failed_ = false;
+  // Lines are gathered here and handed to the stream in large pieces: a script of a million lines would
+  // otherwise cost a million stream calls. Without it (no memory for it), each text goes to the stream.
+  std::unique_ptr<char[]> block_;
+  std::size_t block_used_ = 0;
 };
 
 }  // namespace resivex

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 
 namespace resivex {
@@ -302,22 +303,61 @@ int report_reader::read_line(char (&buf)[line_capacity], line_flags& flags) {
   return static_cast<int>(n);
 }
 
+namespace {
+
+// Looks for the end of the line at p (its "\n", or a NUL that the general way must repair) in at most n
+// characters, and copies the characters before it into buf on the way (buf holds line_capacity
+// characters; only a line that fits is of use). Returns the place of the first "\n" or NUL, n when there
+// is none.
+std::size_t scan_and_copy_line(const char* p, std::size_t n, char* buf) {
+  using bytes16 = char __attribute__((vector_size(16)));
+  std::size_t i = 0;
+  const std::size_t whole = std::min(n, line_capacity) & ~std::size_t{15};
+  for (; i < whole; i += 16) {
+    bytes16 c;
+    std::memcpy(&c, p + i, sizeof c);
+    const bytes16 hit = (c == '\n') | (c == 0);
+    std::uint64_t halves[2];
+    std::memcpy(halves, &hit, sizeof halves);
+    if ((halves[0] | halves[1]) != 0) {
+      const std::size_t at = i + (halves[0] != 0 ? static_cast<std::size_t>(__builtin_ctzll(halves[0])) / 8
+                                                 : 8 + static_cast<std::size_t>(__builtin_ctzll(halves[1])) / 8);
+      std::memcpy(buf + i, p + i, at - i);
+      return at;
+    }
+    std::memcpy(buf + i, &c, sizeof c);
+  }
+  if (i >= line_capacity) return n == i ? n : i;  // longer than any line that fits: i is no line end
+  for (; i < n; ++i) {
+    if (p[i] == '\n' || p[i] == 0) return i;
+    buf[i] = p[i];
+  }
+  return n;
+}
+
+}  // namespace
+
 bool report_reader::take_plain_line(char (&buf)[line_capacity], std::size_t& length, bool& had_cr) {
   // Only when nothing waits in the ring (the lines must come in order), in the ANSI encoding (no conversion),
   // and after the first line (which tells whether lines are joined).
   if (ring_count_ != 0 || encoding_ != report_encoding::ansi || !first_line_seen_) return false;
   const char* p = block_.get() + block_pos_;
   const std::size_t avail = block_end_ - block_pos_;
-  const void* nl = std::memchr(p, '\n', avail);
-  if (nl == nullptr) return false;  // the line goes on in the next block
-  const auto bytes = static_cast<std::size_t>(static_cast<const char*>(nl) - p);
+  // One pass finds the line end (or a NUL first) and copies the line into buf.
+  const std::size_t bytes = scan_and_copy_line(p, avail, buf);
+  // The line goes on in the next block, holds a NUL, or is too long to be one of these: the general way.
+  if (bytes >= avail || bytes > text_room || p[bytes] != '\n') {
+    buf[0] = '\0';
+    return false;
+  }
   const bool cr = bytes > 0 && p[bytes - 1] == '\r';
   const std::size_t text = bytes - (cr ? 1 : 0);
-  // Blank, too long, holding a NUL, possibly the first piece of a broken entry, or a section's end: the
-  // general way handles these.
-  if (text == 0 || bytes > text_room || (joins_wrapped_ && text == wrap_length)) return false;
-  if (std::memchr(p, 0, bytes) != nullptr || is_section_boundary(std::string_view(p, text))) return false;
-  std::memcpy(buf, p, text);
+  // Blank, possibly the first piece of a broken entry, or a section's end: the general way handles these.
+  if (text == 0 || (joins_wrapped_ && text == wrap_length) ||
+      is_section_boundary(std::string_view(p, text))) {
+    buf[0] = '\0';
+    return false;
+  }
   block_pos_ += bytes + 1;
   length = text;
   had_cr = cr;

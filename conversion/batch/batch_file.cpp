@@ -1,6 +1,8 @@
 // See batch_file.h.
 #include "conversion/batch/batch_file.h"
 
+#include "conversion/text.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -22,6 +24,43 @@ bool is_ascii(std::string_view text) {
   }
   for (; i < text.size(); ++i) seen |= static_cast<unsigned char>(text[i]);
   return (seen & 0x8080808080808080ull) == 0;
+}
+
+// What the writer must know of a path besides its safety, found in one pass of sixteen characters at a time.
+struct path_marks {
+  bool ascii = true;         // no character above 0x7F (no code-page conversion needed)
+  std::size_t percents = 0;  // "%" characters, each written "%%"
+  bool bang = false;         // a "!", which delayed expansion would read
+};
+
+path_marks marks_of(std::string_view text) {
+  using bytes16 = signed char __attribute__((vector_size(16)));
+  path_marks m;
+  const char* const p = text.data();
+  const std::size_t n = text.size();
+  std::uint64_t high = 0, bangs = 0;
+  std::size_t i = 0;
+  for (; i + 16 <= n; i += 16) {
+    bytes16 c;
+    std::memcpy(&c, p + i, sizeof c);
+    const bytes16 is_high = c < 0, is_percent = c == '%', is_bang = c == '!';
+    std::uint64_t h[2], pc[2], b[2];
+    std::memcpy(h, &is_high, sizeof h);
+    std::memcpy(pc, &is_percent, sizeof pc);
+    std::memcpy(b, &is_bang, sizeof b);
+    high |= h[0] | h[1];
+    bangs |= b[0] | b[1];
+    // Each match is a byte of eight set bits.
+    m.percents += static_cast<std::size_t>(__builtin_popcountll(pc[0]) + __builtin_popcountll(pc[1])) / 8;
+  }
+  for (; i < n; ++i) {
+    high |= static_cast<unsigned char>(p[i]) & 0x80u;
+    bangs |= p[i] == '!';
+    m.percents += p[i] == '%';
+  }
+  m.ascii = high == 0;
+  m.bang = bangs != 0;
+  return m;
 }
 
 // cmd reads a batch file in the console's OEM code page: convert the ANSI text so that cmd reads the same
@@ -137,15 +176,8 @@ bool batch_path_is_safe(std::string_view path) {
 std::string_view entry_path_of(std::string_view line, std::size_t start) {
   if (start > line.size()) return {};
   line.remove_prefix(start);
-  if (line.empty()) return line;
-  // Two searches of one character each: a search for either of two characters would be far slower.
-  if (const void* tab = std::memchr(line.data(), '\t', line.size())) {
-    line = line.substr(0, static_cast<std::size_t>(static_cast<const char*>(tab) - line.data()));
-  }
-  if (const void* end = std::memchr(line.data(), '\n', line.size())) {
-    line = line.substr(0, static_cast<std::size_t>(static_cast<const char*>(end) - line.data()));
-  }
-  return line;
+  // The path ends at the first TAB or line end, whichever comes first.
+  return line.substr(0, find_either(line, '\t', '\n'));
 }
 
 int write_batch_entry(run_state& rs, std::string_view path) {
@@ -153,23 +185,25 @@ int write_batch_entry(run_state& rs, std::string_view path) {
   if (path.size() > entry_path_capacity || !batch_path_is_safe(path)) return 0;
   copy_text(rs.out_line, path);
   if (!entry_exists(rs, rs.out_line)) return 0;
+  const path_marks marks = marks_of(path);
   std::string converted;
   std::string_view oem = path;
-  if (!is_ascii(path)) {
+  std::size_t percents = marks.percents;
+  if (!marks.ascii) {
     if (!rs.sys->oem_from_ansi(path, converted)) return 0;  // a substituted "?" would be a wildcard for DEL
     oem = converted;
+    percents = 0;
+    const char* const oem_end = oem.data() + oem.size();
+    for (const char* p = oem.data(); p < oem_end; ++p) {
+      p = static_cast<const char*>(std::memchr(p, '%', static_cast<std::size_t>(oem_end - p)));
+      if (p == nullptr) break;
+      ++percents;
+    }
   }
 
   // The line is composed in work_line: verb, blank, the path in quotes with every "%" doubled, three blanks
   // in a DIR line, the line end.
   const std::string_view verb = view_of(rs.mode_word);
-  std::size_t percents = 0;
-  const char* const oem_end = oem.data() + oem.size();
-  for (const char* p = oem.data(); p < oem_end; ++p) {
-    p = static_cast<const char*>(std::memchr(p, '%', static_cast<std::size_t>(oem_end - p)));
-    if (p == nullptr) break;
-    ++percents;
-  }
   const char second = verb.size() > 1 ? verb[1] : verb.size() == 1 ? ' ' : '"';
   // A line is a DIR line when the second letter of its verb is "I".
   const bool dir_line = second == 'I' || second == 'i';
@@ -206,7 +240,7 @@ int write_batch_entry(run_state& rs, std::string_view path) {
     write_folder_prompt(rs);
     rs.bat_stage = 2;
   }
-  if (!rs.bat_expansion_off && path.find('!') != std::string_view::npos) {
+  if (!rs.bat_expansion_off && marks.bang) {
     // Where delayed expansion is on (cmd /V:ON, or DelayedExpansion in the registry), cmd would read "!x!"
     // in the path as a variable, quotes or not, and the line would name another item.
     rs.batch.write("setlocal DisableDelayedExpansion\n");

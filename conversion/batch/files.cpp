@@ -5,22 +5,103 @@
 #include "conversion/batch/folders.h"
 #include "conversion/convert.h"
 
+#include <array>
+#include <cstring>
+
 namespace resivex {
+
+namespace {
+
+// With folders listed, every file's test against them is a wait for memory (the index of 100,000 folders
+// is far larger than the caches). The paths therefore pass through a short queue: the index is asked to
+// fetch what a path's test will read when the path comes in, and the test is made (and the line written)
+// when the path leaves the queue, in the order of the report, so that the waits of several paths overlap.
+class file_queue {
+public:
+  explicit file_queue(run_state& rs) : rs_(rs) {}
+  file_queue(const file_queue&) = delete;
+  file_queue& operator=(const file_queue&) = delete;
+
+  void add(std::string_view path) {
+    if (count_ == depth) finish_oldest();
+    waiting& w = items_[(head_ + count_) % depth];
+    std::memcpy(w.text, path.data(), path.size());
+    w.length = path.size();
+    ++count_;
+    rs_.folders.prefetch(path, 0);
+    if (count_ > half) {
+      // Its slots were asked for half the queue ago: now the texts they point to.
+      const waiting& m = items_[(head_ + count_ - 1 - half) % depth];
+      rs_.folders.prefetch(std::string_view(m.text, m.length), 1);
+    }
+  }
+  void finish_all() {
+    while (count_ > 0) finish_oldest();
+  }
+
+private:
+  static constexpr std::size_t depth = 16;
+  static constexpr std::size_t half = depth / 2;
+  struct waiting {
+    std::size_t length = 0;
+    char text[entry_path_capacity];
+  };
+
+  void finish_oldest() {
+    const waiting& w = items_[head_];
+    head_ = (head_ + 1) % depth;
+    --count_;
+    const std::string_view path(w.text, w.length);
+    if (!in_listed_folder(rs_, path)) write_batch_entry(rs_, path);
+  }
+
+  run_state& rs_;
+  std::array<waiting, depth> items_;
+  std::size_t head_ = 0;
+  std::size_t count_ = 0;
+};
+
+void handle_files_queued(run_state& rs, int announced, file_queue& queue) {
+  for (int handled = 0; handled < announced;) {
+    if (read_report_entry(rs, entry_kind::file_system) != entry_status::entry) break;
+    const std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
+    if (line.size() < 2 || line[1] != ':' || line[0] == ' ' || line[0] == '\t') continue;
+    ++handled;
+    if (rs.line_state.damaged()) continue;  // the text is not the file's real path
+    const std::string_view path = entry_path_of(line);
+    // A path too long to be written gets no line (nor any question to the machine) wherever it lies.
+    if (path.size() > entry_path_capacity) continue;
+    queue.add(path);
+  }
+}
+
+}  // namespace
 
 void handle_files_added(run_state& rs) {
   const int announced = parse_count(rs);
   if (read_report_line(rs) == 0) return;  // the row of dashes under the title
   // Entries stand on consecutive lines (Regshot up to 1.9.0) or each is followed by a line of date,
   // attributes and size (1.9.1); the reader stops at the section's end, so both layouts are read alike.
+  if (rs.folders_stored > 0) {
+    // The stored folders do not change in this section, so a file's test may wait in the queue; every
+    // path read is finished before the section ends, even when reading fails on the way.
+    file_queue queue(rs);
+    try {
+      handle_files_queued(rs, announced, queue);
+    } catch (...) {
+      queue.finish_all();
+      throw;
+    }
+    queue.finish_all();
+    return;
+  }
   for (int handled = 0; handled < announced;) {
     if (read_report_entry(rs, entry_kind::file_system) != entry_status::entry) return;
     const std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
     if (line.size() < 2 || line[1] != ':' || line[0] == ' ' || line[0] == '\t') continue;
     ++handled;
     if (rs.line_state.damaged()) continue;  // the text is not the file's real path
-    const std::string_view path = entry_path_of(line);
-    if (in_listed_folder(rs, path)) continue;
-    write_batch_entry(rs, path);
+    write_batch_entry(rs, entry_path_of(line));
   }
 }
 

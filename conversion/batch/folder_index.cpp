@@ -2,6 +2,7 @@
 #include "conversion/batch/folder_index.h"
 
 #include <cstring>
+#include <new>
 
 namespace resivex {
 
@@ -47,7 +48,15 @@ public:
       h_ = mix(h_, load_word(text_.data() + done_));
       done_ += 8;
     }
-    const std::uint64_t tail = load_bytes(text_.data() + done_, n - done_);
+    const std::size_t left = n - done_;
+    std::uint64_t tail;
+    if (done_ + 8 <= text_.size()) {
+      // A whole word lies there: load it and keep its first `left` bytes (a library call for a copy of
+      // a varying length would cost more than the rest of the hash).
+      tail = left == 0 ? 0 : load_word(text_.data() + done_) & (~std::uint64_t{0} >> (64 - 8 * left));
+    } else {
+      tail = load_bytes(text_.data() + done_, left);
+    }
     return finish(mix(h_, tail) ^ n);
   }
 
@@ -73,37 +82,42 @@ void folder_index::clear() {
 
 std::size_t folder_index::growth_bytes() const {
   const std::size_t slots = slots_.empty() ? 64 : slots_.size() * 2;
-  return slots * sizeof(slot) + text_.size() * 2;
+  return slots * sizeof(std::uint64_t) + text_.size() * 2;
 }
 
 bool folder_index::find(std::string_view path, std::uint64_t hash) const {
   if (slots_.empty()) return false;
   const std::size_t mask = slots_.size() - 1;
-  const auto tag = static_cast<std::uint32_t>(hash >> 32);
+  const std::uint64_t tag = hash >> offset_bits;
   for (std::size_t i = static_cast<std::size_t>(hash) & mask;; i = (i + 1) & mask) {
-    const slot& s = slots_[i];
-    if (s.length == free_slot) return false;
-    if (s.tag == tag && s.length == path.size() &&
-        (path.empty() || std::memcmp(text_.data() + s.offset, path.data(), path.size()) == 0)) {
+    const std::uint64_t s = slots_[i];
+    if (s == free_slot) return false;
+    if ((s >> offset_bits) != tag) continue;
+    const char* stored = text_.data() + (s & offset_mask);
+    std::uint32_t length;
+    std::memcpy(&length, stored, sizeof length);
+    if (length == path.size() && (path.empty() || std::memcmp(stored + sizeof length, path.data(), path.size()) == 0)) {
       return true;
     }
   }
 }
 
-void folder_index::place(std::vector<slot>& table, std::uint64_t hash, std::uint64_t offset,
-                         std::uint32_t length) const {
+void folder_index::place(std::vector<std::uint64_t>& table, std::uint64_t hash, std::uint64_t offset) {
   const std::size_t mask = table.size() - 1;
   std::size_t i = static_cast<std::size_t>(hash) & mask;
-  while (table[i].length != free_slot) i = (i + 1) & mask;
-  table[i] = slot{offset, length, static_cast<std::uint32_t>(hash >> 32)};
+  while (table[i] != free_slot) i = (i + 1) & mask;
+  table[i] = (hash >> offset_bits) << offset_bits | offset;
 }
 
 void folder_index::grow() {
-  std::vector<slot> bigger(slots_.empty() ? 64 : slots_.size() * 2);
-  for (const slot& s : slots_) {
-    if (s.length == free_slot) continue;
-    const std::string_view stored(text_.data() + s.offset, s.length);
-    place(bigger, hash_of(stored), s.offset, s.length);
+  std::vector<std::uint64_t> bigger(slots_.empty() ? 64 : slots_.size() * 2, free_slot);
+  for (const std::uint64_t s : slots_) {
+    if (s == free_slot) continue;
+    const std::uint64_t offset = s & offset_mask;
+    std::uint32_t length;
+    std::memcpy(&length, text_.data() + offset, sizeof length);
+    const std::string_view stored(text_.data() + offset + sizeof length, length);
+    place(bigger, hash_of(stored), offset);
   }
   slots_.swap(bigger);
 }
@@ -111,17 +125,23 @@ void folder_index::grow() {
 void folder_index::insert(std::string_view path) {
   const std::uint64_t hash = hash_of(path);
   if (find(path, hash)) return;
+  const auto length = static_cast<std::uint32_t>(path.size());
+  const std::uint64_t offset = text_.size();
+  // A length that its field cannot hold, or text beyond what a slot can point into: no memory for it.
+  if (length != path.size() || offset + sizeof length + path.size() > offset_mask) throw std::bad_alloc();
   if (length_bits_.empty()) length_bits_.resize(max_length_words, 0);
   if ((count_ + 1) * 2 > slots_.size()) grow();
-  const std::uint64_t offset = text_.size();
-  text_.insert(text_.end(), path.begin(), path.end());  // the last step that can fail
-  place(slots_, hash, offset, static_cast<std::uint32_t>(path.size()));
+  text_.resize(text_.size() + sizeof length + path.size());  // the last step that can fail
+  std::memcpy(text_.data() + offset, &length, sizeof length);
+  if (!path.empty()) std::memcpy(text_.data() + offset + sizeof length, path.data(), path.size());
+  place(slots_, hash, offset);
   ++count_;
   const std::size_t word = path.size() / 64;
   if (word < max_length_words) length_bits_[word] |= std::uint64_t{1} << (path.size() % 64);
 }
 
-bool folder_index::contains_or_below(std::string_view path) const {
+template <class Visit>
+bool folder_index::any_candidate(std::string_view path, Visit visit) const {
   if (count_ == 0) return false;
   prefix_hasher hasher(path);
   // Only the prefixes that end before a backslash, and only those as long as some stored path, are looked up.
@@ -131,10 +151,34 @@ bool folder_index::contains_or_below(std::string_view path) const {
     const auto* slash = static_cast<const char*>(std::memchr(p, '\\', static_cast<std::size_t>(end - p)));
     if (slash == nullptr) break;
     const auto n = static_cast<std::size_t>(slash - begin);
-    if (has_length(n) && find(path.substr(0, n), hasher.hash(n))) return true;
+    if (has_length(n) && visit(n, hasher.hash(n))) return true;
     p = slash + 1;
   }
-  return has_length(path.size()) && find(path, hasher.hash(path.size()));
+  return has_length(path.size()) && visit(path.size(), hasher.hash(path.size()));
+}
+
+bool folder_index::contains_or_below(std::string_view path) const {
+  return any_candidate(path, [&](std::size_t n, std::uint64_t hash) { return find(path.substr(0, n), hash); });
+}
+
+void folder_index::prefetch(std::string_view path, int step) const {
+  if (slots_.empty()) return;
+  const std::size_t mask = slots_.size() - 1;
+  any_candidate(path, [&](std::size_t, std::uint64_t hash) {
+    const std::size_t i = static_cast<std::size_t>(hash) & mask;
+    if (step == 0) {
+      __builtin_prefetch(&slots_[i]);
+      return false;
+    }
+    // The first few slots of the run only: a longer run is rare at half load.
+    const std::uint64_t tag = hash >> offset_bits;
+    for (std::size_t k = 0; k < 4; ++k) {
+      const std::uint64_t s = slots_[(i + k) & mask];
+      if (s == free_slot) break;
+      if ((s >> offset_bits) == tag) __builtin_prefetch(text_.data() + (s & offset_mask));
+    }
+    return false;
+  });
 }
 
 bool folder_index::has_length(std::size_t n) const {

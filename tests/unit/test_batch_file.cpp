@@ -1,11 +1,16 @@
 // The batch file's writer: header forms, the folder prompt, verbs, and the paths it refuses to write.
 #include "conversion/batch/batch_file.h"
 
+#include "conversion/output_file.h"
+#include "tests/unit/fake_machine.h"
 #include "tests/unit/run_fixture.h"
 
 #include <cctype>
 #include <cerrno>
+#include <filesystem>
+#include <fstream>
 #include <random>
+#include <sstream>
 
 namespace resivex::testing {
 namespace {
@@ -140,6 +145,60 @@ TEST(entry_path, runs_to_the_first_tab_or_line_end) {
   EXPECT_EQ(entry_path_of("C:\\a\n"), "C:\\a");
   EXPECT_EQ(entry_path_of("  \tC:\\a\n", 3), "C:\\a");
   EXPECT_EQ(entry_path_of("C:\\last"), "C:\\last");
+  // The search looks at sixteen characters at a time: a TAB or line end at every place of lines of every
+  // length up to several blocks, and lines with neither, must end the path exactly there.
+  for (std::size_t n = 0; n <= 50; ++n) {
+    const std::string plain(n, 'p');
+    EXPECT_EQ(entry_path_of(plain), plain);
+    for (std::size_t at = 0; at < n; ++at) {
+      for (const char end : {'\t', '\n'}) {
+        std::string line = plain;
+        line[at] = end;
+        if (at + 1 < n) line[n - 1] = end == '\t' ? '\n' : '\t';  // the other one after it changes nothing
+        ASSERT_EQ(entry_path_of(line), plain.substr(0, at)) << "length " << n << ", end at " << at;
+        ASSERT_EQ(entry_path_of("xy" + line, 2), plain.substr(0, at)) << "from the third character";
+      }
+    }
+  }
+}
+
+// The output gathers lines in a block of its own before they reach the stream: the file must hold exactly
+// what was written, in order, texts larger than the block included, and a failure to write must still be
+// reported at the close.
+TEST(output_file, holds_every_text_in_order_and_reports_failed_writes) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "resivex_output_file_test";
+  std::filesystem::create_directories(dir);
+  const std::string file = (dir / "out.txt").string();
+  fake_machine machine;
+  output_file out;
+  ASSERT_TRUE(out.create(machine, file.c_str()));
+  std::string expected;
+  std::mt19937 random(11);
+  for (int k = 0; k < 3000; ++k) {
+    // Mostly short lines, now and then one that fills or outgrows the block.
+    const unsigned roll = std::uniform_int_distribution<unsigned>(0, 99)(random);
+    const std::size_t n = roll < 97 ? roll : roll == 97 ? 65536 : roll == 98 ? 65537 : 200000;
+    const std::string text(n, static_cast<char>('a' + k % 26));
+    out.write(text);
+    expected += text;
+  }
+  EXPECT_FALSE(out.failed());
+  EXPECT_TRUE(out.close());
+  std::ifstream in(file, std::ios::binary);
+  std::stringstream got;
+  got << in.rdbuf();
+  EXPECT_TRUE(got.str() == expected) << "file " << got.str().size() << " bytes, written " << expected.size();
+  std::filesystem::remove_all(dir);
+
+  // A disk that takes nothing: a short line stays in the block until the close, which must fail.
+  machine.unwritable.insert("full.txt");
+  for (const std::size_t n : {std::size_t{10}, std::size_t{70000}}) {
+    output_file full;
+    ASSERT_TRUE(full.create(machine, "full.txt"));
+    full.write(std::string(n, 'x'));
+    EXPECT_FALSE(full.close()) << n << " bytes";
+    EXPECT_FALSE(full.close()) << "closing again keeps the failure";
+  }
 }
 
 // The safety test looks at sixteen characters at a time; over random paths of every length, with every

@@ -141,6 +141,38 @@ TEST_F(folders_test, damaged_entries_are_neither_listed_nor_stored) {
   EXPECT_EQ(rs_->folders_stored, 0);
 }
 
+// With folders listed, the files' tests wait in a short queue so that their look-ups overlap: lines must
+// still come in the report's order, every file read must be finished when the section ends early or the
+// count runs out, and the queue must not swallow or repeat paths when it wraps around.
+TEST_F(folders_test, files_after_listed_folders_keep_their_order_and_count_whatever_the_queue_holds) {
+  std::vector<std::string> folders = {"C:\\In", "C:\\Deep\\Er"};
+  exist({"C:\\In", "C:\\Deep\\Er"});
+  for (const int files : {1, 15, 16, 17, 40}) {
+    std::vector<std::string> lines;
+    std::string expected_lines = rmdir("C:\\In") + rmdir("C:\\Deep\\Er");
+    for (int k = 0; k < files; ++k) {
+      std::string p = k % 3 == 0 ? "C:\\In\\" : k % 3 == 1 ? "C:\\Deep\\Er\\x\\" : "C:\\Out\\";
+      p += 'f';
+      p += std::to_string(k);
+      p += ".txt";
+      machine_.add_file(p);
+      lines.push_back(p);
+      if (k % 3 == 2) expected_lines += del(p);
+    }
+    convert_text(section("Folders added:", folders) + section("Files added:", lines));
+    EXPECT_EQ(batch(), expected(expected_lines)) << files << " files";
+
+    // A count below the entries: the files beyond it are not read; one above: the section's end stops it.
+    const int half = files / 2;
+    std::string first_half = rmdir("C:\\In") + rmdir("C:\\Deep\\Er");
+    for (int k = 2; k < half; k += 3) first_half += del(lines[static_cast<std::size_t>(k)]);
+    convert_text(section("Folders added:", folders) + section("Files added:", lines, half));
+    EXPECT_EQ(batch(), expected(first_half)) << files << " files, count " << half;
+    convert_text(section("Folders added:", folders) + section("Files added:", lines, files + 5));
+    EXPECT_EQ(batch(), expected(expected_lines)) << files << " files, count " << files + 5;
+  }
+}
+
 TEST(folder_index, finds_paths_and_their_descendants_only) {
   folder_index index;
   EXPECT_FALSE(index.contains_or_below("C:\\A"));
@@ -196,6 +228,7 @@ TEST(folder_index, answers_as_a_scan_of_every_stored_path) {
                                     : random_path(max_length);
       const bool expected = scan(stored, path);
       inside += expected;
+      index.prefetch(path, k % 2);  // only fetches: the answer must stay the same
       ASSERT_EQ(index.contains_or_below(path), expected) << "longest stored " << max_length << ": " << path;
     }
     EXPECT_GT(inside, 300) << "the paths must meet the stored folders often";

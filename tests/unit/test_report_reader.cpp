@@ -237,6 +237,61 @@ TEST_F(reader_test, file_system_entries_are_single_lines) {
   EXPECT_EQ(entry(entry_kind::file_system, text), entry_status::section_end);
 }
 
+// Plain entry lines are found and copied sixteen characters at a time straight from the reader's block:
+// lines of every short length with a NUL at every place, lines about as long as the buffer, and lines that
+// cross the block's end at every offset must come out as the one-line-at-a-time reading gives them.
+TEST_F(reader_test, entries_read_from_the_block_match_the_line_rules_at_every_length_and_place) {
+  std::string report = "Regshot 1.8.2\r\n";  // no joining of 1000-character lines
+  struct expected_entry {
+    std::string text;
+    bool cut = false;
+    bool nul = false;
+  };
+  std::vector<expected_entry> want;
+  auto add = [&](std::string text, bool crlf) {
+    report += text + (crlf ? "\r\n" : "\n");
+    expected_entry e;
+    e.nul = text.find('\0') != std::string::npos;
+    for (char& c : text) {
+      if (c == '\0') c = '\x01';
+    }
+    if (text.size() >= line_capacity - 1) {
+      e.text = text.substr(0, line_capacity - 1);
+      e.cut = true;
+    } else {
+      e.text = text + "\n";
+    }
+    want.push_back(e);
+  };
+  for (std::size_t n = 1; n <= 40; ++n) {
+    add(std::string(n, 'a'), n % 2 == 0);
+    for (std::size_t at = 0; at < n; ++at) {
+      std::string t(n, 'b');
+      t[at] = '\0';
+      add(t, at % 2 == 0);
+    }
+  }
+  for (const std::size_t n : {std::size_t{999}, std::size_t{1000}, std::size_t{8189}, std::size_t{8190},
+                              std::size_t{8191}, std::size_t{8192}, std::size_t{8193}, std::size_t{9000}}) {
+    add(std::string(n, 'c'), true);
+    add(std::string(n, 'd'), false);
+  }
+  // Lines of 1 to 70 characters until well past several 64 KiB block ends.
+  for (std::size_t k = 0; report.size() < 5 * 65536; ++k) add(std::string(1 + k % 70, static_cast<char>('e' + k % 7)), k % 3 != 0);
+  report += "----------------------------------\r\n";
+  open(report);
+  EXPECT_EQ(line(), "Regshot 1.8.2\n");
+  std::string text;
+  for (std::size_t k = 0; k < want.size(); ++k) {
+    ASSERT_EQ(entry(entry_kind::file_system, text), entry_status::entry) << "entry " << k;
+    ASSERT_EQ(text, want[k].text) << "entry " << k;
+    ASSERT_EQ(flags_.cut, want[k].cut) << "entry " << k;
+    ASSERT_EQ(flags_.had_nul, want[k].nul) << "entry " << k;
+  }
+  EXPECT_EQ(entry(entry_kind::file_system, text), entry_status::section_end);
+  EXPECT_EQ(line(), "----------------------------------\n");
+}
+
 TEST_F(reader_test, an_entry_without_a_line_end_gets_one_and_the_input_then_ends) {
   open("Regshot\r\nHKLM\\Software\\Last");
   line();
