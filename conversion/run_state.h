@@ -142,7 +142,7 @@ struct run_state {
 // The one allocation routine of the run: a zero-filled block of exactly `size` bytes. When memory runs out it
 // shows its message and ends the process with exit code 4; it never returns null.
 std::unique_ptr<char[]> allocate_memory2(run_state& rs, std::size_t size);
-// Sets work_line, key_buf and out_line to zero bytes.
+// Empties work_line, key_buf and out_line: zeroes their texts; no reader looks past a text's end.
 int clear_work_buffers(run_state& rs);
 // Releases the run's heap buffers and the folders; harmless when called twice.
 int free_run_buffers(run_state& rs);

@@ -3,6 +3,8 @@
 
 #include "conversion/registry/probe.h"
 
+#include <cstring>
+
 namespace resivex {
 
 namespace {
@@ -47,11 +49,15 @@ bool holds_any(std::string_view line, std::initializer_list<std::string_view> wo
     }
     return false;
   }
-  for (std::size_t at = 0; at < line.size(); ++at) {
-    if (line[at] != lead) continue;
-    const std::string_view rest = line.substr(at);
+  // memchr jumps from one backslash to the next: most of a line is its data, which holds few of them.
+  const char* const end = line.data() + line.size();
+  for (const char* at = line.data(); at != end; ++at) {
+    at = static_cast<const char*>(std::memchr(at, lead, static_cast<std::size_t>(end - at)));
+    if (at == nullptr) return false;
+    const std::string_view rest(at, static_cast<std::size_t>(end - at));
     for (std::string_view w : words) {
-      if (rest.size() >= w.size() && rest[1 % w.size()] == w[1 % w.size()] &&
+      const std::size_t second = w.size() > 1 ? 1 : 0;  // not 1 % size: a division at every backslash
+      if (rest.size() >= w.size() && rest[second] == w[second] &&
           std::char_traits<char>::compare(rest.data(), w.data(), w.size()) == 0) {
         return true;
       }
@@ -90,22 +96,33 @@ void candidate_splits(std::string_view line, int key_start, split_list& out) {
   std::size_t n_slashes = 0;
   std::size_t slashes_before_last_sep = 0;
   bool all_kept = true;
+  // memchr finds the next backslash and the next colon; the earlier of the two is taken (a line's data,
+  // most of its characters, holds few of either).
   const char* const text = body.data();
-  for (std::size_t at = hive_end + 1; at < body.size() && all_kept; ++at) {
-    const char c = text[at];
-    if (c == '\\') {
+  const char* const end = text + body.size();
+  auto next = [end](const char* from, char c) {
+    return static_cast<const char*>(std::memchr(from, c, static_cast<std::size_t>(end - from)));
+  };
+  const char* slash = next(text + hive_end + 1, '\\');
+  const char* colon = next(text + hive_end + 1, ':');
+  while (all_kept && (slash != nullptr || colon != nullptr)) {
+    if (slash != nullptr && (colon == nullptr || slash < colon)) {
       if (n_slashes == kept) {
         all_kept = false;
       } else {
-        slashes[n_slashes++] = at;
+        slashes[n_slashes++] = static_cast<std::size_t>(slash - text);
       }
-    } else if (c == ':' && (at + 1 == body.size() || text[at + 1] == ' ')) {
-      if (n_seps == kept) {
-        all_kept = false;
-      } else {
-        seps[n_seps++] = at;
+      slash = next(slash + 1, '\\');
+    } else {
+      if (colon + 1 == end || colon[1] == ' ') {
+        if (n_seps == kept) {
+          all_kept = false;
+        } else {
+          seps[n_seps++] = static_cast<std::size_t>(colon - text);
+        }
+        slashes_before_last_sep = n_slashes;
       }
-      slashes_before_last_sep = n_slashes;
+      colon = next(colon + 1, ':');
     }
   }
   n_slashes = slashes_before_last_sep;  // a key ends before its separator

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace resivex::testing {
 namespace {
@@ -169,7 +171,9 @@ TEST_F(probe_test, a_value_the_lookup_cannot_read_is_found_by_the_enumeration_an
 
 TEST_F(probe_test, the_enumeration_runs_only_where_it_can_change_the_answer) {
   for (int i = 0; i < 10; ++i) {
-    machine_.set_value("HKLM\\Software\\Ten", "v" + std::to_string(i), win::reg_sz, std::string("x\0", 2));
+    std::string name = "v";
+    name += std::to_string(i);
+    machine_.set_value("HKLM\\Software\\Ten", name, win::reg_sz, std::string("x\0", 2));
   }
   machine_.query_errors["HKLM\\Software\\Ten\\v9"] = win::error_access_denied;
   machine_.reg_enums = 0;
@@ -242,6 +246,84 @@ TEST_F(probe_test, no_reading_takes_a_key_whose_last_name_is_empty) {
   split_list splits;
   candidate_splits("HKLM\\\\v: 1\n", 0, splits);
   EXPECT_EQ(splits.count, 0) << "the hive with an empty key name is no key";
+}
+
+// The readings in their documented order, character by character: the last separator first, its default
+// reading, then each backslash from the name towards the hive; then the earlier separators.
+std::vector<std::pair<int, int>> readings_by_hand(const std::string& line) {  // (key_end, name_start)
+  std::string body = line;
+  if (!body.empty() && body.back() == '\n') body.pop_back();
+  std::vector<std::pair<int, int>> out;
+  const std::size_t hive_end = body.find('\\');
+  if (hive_end == std::string::npos) return out;
+  const std::size_t first_break = body.find_first_of("\r\n");
+  auto add = [&](std::size_t key_end, std::size_t name_start) {
+    if (out.size() >= static_cast<std::size_t>(max_candidate_splits) || key_end <= hive_end) return;
+    if (first_break != std::string::npos && first_break < key_end) return;
+    if (body[key_end - 1] == '\\') return;
+    out.emplace_back(static_cast<int>(key_end), static_cast<int>(name_start));
+  };
+  for (std::size_t sep = body.size(); sep-- > hive_end + 1;) {
+    if (body[sep] != ':' || !(sep + 1 == body.size() || body[sep + 1] == ' ')) continue;
+    std::size_t b = sep;
+    if (body[sep - 1] == '\\') {
+      add(sep - 1, sep);
+      b = sep - 1;
+    }
+    while (b-- > hive_end) {
+      if (body[b] == '\\') add(b, b + 1);
+    }
+  }
+  return out;
+}
+
+TEST_F(probe_test, readings_are_the_same_for_few_and_for_many_backslashes_and_separators) {
+  // Up to 128 backslashes and separators are gathered first; more send the entry the slow way. Both must give
+  // the readings in the same order, whatever the data after the separators holds.
+  const std::string lines[] = {
+      "HKLM\\Software\\K\\Name: C:\\Windows\\x.dll\n",
+      "HKLM\\Software\\K\\a: b\\c: d:e\\: f\n",
+      "HKLM\\S\\K\\: 1\n",
+      "HKLM\\S\\K\\v:\n",
+      "HKLM\\S\\K\\v: line\rbreak\\x: 2\n",
+      "HKLM\\S\\K\\v::: :\\\\: \n",
+      "HKLM\\S\\K\\v: " + std::string(300, '\\') + "\n",
+      "HKLM\\S" + [] {
+        std::string t;
+        for (int i = 0; i < 140; ++i) t += "\\k" + std::to_string(i);
+        return t;
+      }() + "\\v: 1\n",
+      "HKLM\\S\\K\\v: " + [] {
+        std::string t;
+        for (int i = 0; i < 140; ++i) t += "\\n" + std::to_string(i) + ": ";
+        return t;
+      }() + "\n",
+  };
+  for (const std::string& line : lines) {
+    split_list splits;
+    candidate_splits(line, 0, splits);
+    const std::vector<std::pair<int, int>> expected = readings_by_hand(line);
+    ASSERT_EQ(static_cast<std::size_t>(splits.count), expected.size()) << line;
+    for (int i = 0; i < splits.count; ++i) {
+      EXPECT_EQ(splits.items[i].key_end, expected[static_cast<std::size_t>(i)].first) << line << " reading " << i;
+      EXPECT_EQ(splits.items[i].name_start, expected[static_cast<std::size_t>(i)].second) << line << " reading " << i;
+    }
+  }
+}
+
+TEST(skip_words, are_found_at_any_backslash_of_the_line_and_only_whole) {
+  const std::initializer_list<std::string_view> words = {"\\RunOnce", "\\BitBucket\\", "\\MountPoints\\"};
+  EXPECT_TRUE(holds_any("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce\n", words));
+  EXPECT_TRUE(holds_any("HKCU\\X\\BitBucket\\Volume\\v: 1\n", words));
+  EXPECT_TRUE(holds_any("HKCU\\X\\v: data\\MountPoints\\", words)) << "the last characters of the line";
+  EXPECT_TRUE(holds_any("\\RunOnce", words)) << "the first characters of the line";
+  EXPECT_FALSE(holds_any("HKCU\\X\\BitBucket\n", words)) << "the word needs its closing backslash";
+  EXPECT_FALSE(holds_any("HKCU\\X\\v: \\MountPoints", words)) << "cut by the line's end";
+  EXPECT_FALSE(holds_any("HKCU\\X\\RUNONCE\n", words)) << "the words compare with their case";
+  EXPECT_FALSE(holds_any("HKCU\\X\\", words));
+  EXPECT_FALSE(holds_any("", words));
+  EXPECT_FALSE(holds_any(std::string_view("HKCU\\X\\RunOnce", 13), words)) << "only the given length";
+  EXPECT_TRUE(holds_any(std::string_view("HKCU\\X\0\\RunOnce", 15), words)) << "a NUL ends nothing";
 }
 
 TEST_F(probe_test, keys_and_values_are_looked_up_in_one_registry_view) {
