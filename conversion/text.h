@@ -83,4 +83,17 @@ inline std::size_t find_either(std::string_view text, char a, char b) {
   return n;
 }
 
+// Equal when the texts differ at most in the case of ASCII letters, as registry names compare.
+inline bool equal_ignoring_case(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  if (a == b) return true;  // the common case, and one fast comparison
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
+    if (x != y) return false;
+  }
+  return true;
+}
+
 }  // namespace resivex

@@ -4,6 +4,7 @@
 #include "conversion/error_list.h"
 #include "conversion/registry/entry_line.h"
 #include "conversion/registry/removal_script.h"
+#include "conversion/text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -16,18 +17,6 @@ namespace {
 
 constexpr std::size_t part_limit = 1024;        // hive parts and sub-keys the probes take
 constexpr std::size_t error_line_limit = 512;   // report line kept in front of an error text
-
-bool same_text_ignoring_case(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  if (a == b) return true;  // the common case, and one fast comparison
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
-}
 
 // RegOpenKeyExA takes sub-keys of at most MAX_PATH characters (Wine refuses longer ones with
 // ERROR_MORE_DATA), while registry paths run longer: a long path is opened a part at a time, each part
@@ -105,7 +94,7 @@ long key_cache::open(machine& m, win::reg_key root, std::string_view sub_key, st
                      win::reg_key* key) {
   while (!sub_key.empty() && sub_key.back() == '\\') sub_key.remove_suffix(1);  // names the same key
   auto same = [&](const open_key& k) {
-    return k.root == root && k.access == access && same_text_ignoring_case(k.sub_key, sub_key);
+    return k.root == root && k.access == access && equal_ignoring_case(k.sub_key, sub_key);
   };
   // Values come key by key: most often the key is the one found last.
   if (last_ < open_.size() && same(open_[last_])) {
@@ -128,7 +117,7 @@ long key_cache::open(machine& m, win::reg_key root, std::string_view sub_key, st
     auto known_absent = [&](std::uint64_t hash_of, std::size_t end) {
       const absent_key* found = find_absent(hash_of);
       return found != nullptr && found->root == root &&
-             same_text_ignoring_case(std::string_view(absent_text_).substr(found->offset, found->length),
+             equal_ignoring_case(std::string_view(absent_text_).substr(found->offset, found->length),
                                      sub_key.substr(0, end));
     };
     for (std::size_t at = 0; at < sub_key.size(); ++at) {

@@ -4,6 +4,7 @@
 #include "conversion/registry/entry_line.h"
 #include "conversion/registry/probe.h"
 #include "conversion/registry/reset_script.h"
+#include "conversion/text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -12,25 +13,13 @@ namespace resivex {
 
 namespace {
 
-bool same_ignoring_case(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  if (a == b) return true;  // the common case, and one fast comparison
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
-}
-
 // What is known of the key of a further reading (asked once per key and run): whether it opens, and its
 // counts. `hash` is the key_hash of the reading's sub-key below `hive`.
 const registry_state::key_facts& facts_of(run_state& rs, registry_state& state, const hive_name& hive,
                                           std::string_view sub_key, std::uint64_t hash) {
   const auto known = state.facts.find(hash);
   if (known != state.facts.end() && known->second.root == hive.root &&
-      same_ignoring_case(known->second.sub_key, sub_key)) {
+      equal_ignoring_case(known->second.sub_key, sub_key)) {
     return known->second;
   }
   registry_state::key_facts f;
