@@ -24,12 +24,7 @@ class CliTest(unittest.TestCase):
 
     def folder(self, name):
         """A fresh folder of its own for one case; returns its Windows path."""
-        path = WORK + "\\" + name
-        unix = self.prefix.unix_path(path)
-        if unix.exists() or unix.is_symlink():
-            shutil.rmtree(unix)
-        unix.mkdir(parents=True)
-        return path
+        return self.prefix.fresh_folder(WORK + "\\" + name)
 
     def messages(self, done):
         return strip_wine_diagnostics(done.stderr).splitlines()

@@ -5,7 +5,6 @@ exactly what the report lists; and nothing but the four outputs changes beside t
 
 import hashlib
 import os
-import shutil
 import unittest
 
 import cmd_console
@@ -36,12 +35,7 @@ class HostileTest(unittest.TestCase):
 
     def folder(self, name):
         """A fresh folder of its own for one case; returns its Windows path."""
-        path = WORK + "\\" + name
-        unix = self.prefix.unix_path(path)
-        if unix.exists() or unix.is_symlink():
-            shutil.rmtree(unix)
-        unix.mkdir(parents=True)
-        return path
+        return self.prefix.fresh_folder(WORK + "\\" + name)
 
     def snapshot(self, folder):
         """Every entry below a folder with a digest of its bytes (folders and links by kind only)."""

@@ -173,6 +173,14 @@ class WinePrefix:
         rest = windows_path[3:].replace("\\", "/")
         return self.drive_c / rest if rest else self.drive_c
 
+    def fresh_folder(self, windows_path):
+        """Makes an empty folder of drive C (removing what was there); returns its Windows path."""
+        unix = self.unix_path(windows_path)
+        if unix.exists() or unix.is_symlink():
+            shutil.rmtree(unix)
+        unix.mkdir(parents=True)
+        return windows_path
+
     def tree(self, windows_root="C:\\"):
         """Every file and folder below a folder of drive C, as Windows paths (the folder itself excluded).
         Symbolic links are listed but not followed."""
