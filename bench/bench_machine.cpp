@@ -40,10 +40,11 @@ void append_upper(std::string& out, std::string_view s) {
   }
 }
 
-// Equal without regard to case (ASCII), as the registry compares names.
+// Equal without regard to case (ASCII), as the registry compares names. From the end: names of one key most
+// often differ only in their last characters (numbered names).
 bool same_upper(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
+  for (std::size_t i = a.size(); i-- > 0;) {
     const char x = a[i], y = b[i];
     if (x != y && static_cast<char>(x - ((x >= 'a' && x <= 'z') ? 32 : 0)) !=
                       static_cast<char>(y - ((y >= 'a' && y <= 'z') ? 32 : 0))) {

@@ -55,36 +55,41 @@ const key_cache::absent_key* key_cache::find_absent(std::uint64_t hash) const {
   hash |= 1;  // 0 marks a free slot
   if (!maybe_absent(hash)) return nullptr;
   for (std::size_t i = hash & (absent_slots - 1);; i = (i + 1) & (absent_slots - 1)) {
-    if (absent_hashes_[i] == 0) return nullptr;
-    if (absent_hashes_[i] == hash) return &absent_[absent_index_[i]];
+    if (absent_slots_[i].hash == 0) return nullptr;
+    if (absent_slots_[i].hash == hash) return &absent_[absent_slots_[i].index];
   }
 }
 
-void key_cache::add_absent(std::uint64_t hash, win::reg_key root, std::string_view sub_key) {
+bool key_cache::add_absent(std::uint64_t hash, win::reg_key root, std::string_view sub_key) {
   if (absent_.size() >= max_absent) forget_absent();
-  if (absent_hashes_.empty()) {
-    absent_hashes_.assign(absent_slots, 0);
-    absent_index_.assign(absent_slots, 0);
+  if (absent_slots_.empty()) {
+    absent_slots_.assign(absent_slots, absent_slot{});
     absent_filter_.assign(absent_filter_bits / 64, 0);
   }
   hash |= 1;
   const std::size_t bit = static_cast<std::size_t>(hash >> 45) & (absent_filter_bits - 1);
   absent_filter_[bit >> 6] |= std::uint64_t{1} << (bit & 63);
   std::size_t i = hash & (absent_slots - 1);
-  while (absent_hashes_[i] != 0) {
-    if (absent_hashes_[i] == hash) return;  // a clash keeps the first: only slower
+  while (absent_slots_[i].hash != 0) {
+    if (absent_slots_[i].hash == hash) {
+      // A clash keeps the first: only slower. The key is found in the table when it is that one.
+      const absent_key& there = absent_[absent_slots_[i].index];
+      return there.root == root &&
+             equal_ignoring_case(std::string_view(absent_text_).substr(there.offset, there.length), sub_key);
+    }
     i = (i + 1) & (absent_slots - 1);
   }
-  absent_hashes_[i] = hash;
-  absent_index_[i] = static_cast<std::uint32_t>(absent_.size());
+  absent_slots_[i] = absent_slot{hash, static_cast<std::uint32_t>(absent_.size())};
   absent_.push_back(absent_key{root, static_cast<std::uint32_t>(absent_text_.size()),
                                static_cast<std::uint32_t>(sub_key.size())});
   absent_text_.append(sub_key);
+  return true;
 }
 
 void key_cache::forget_absent() {
+  for (recent_absent& r : recent_absent_) r.sub_key.clear();
   if (absent_.empty()) return;
-  std::fill(absent_hashes_.begin(), absent_hashes_.end(), 0);
+  std::fill(absent_slots_.begin(), absent_slots_.end(), absent_slot{});
   std::fill(absent_filter_.begin(), absent_filter_.end(), 0);
   absent_.clear();
   absent_text_.clear();
@@ -94,7 +99,7 @@ long key_cache::open(machine& m, win::reg_key root, std::string_view sub_key, st
                      win::reg_key* key) {
   while (!sub_key.empty() && sub_key.back() == '\\') sub_key.remove_suffix(1);  // names the same key
   auto same = [&](const open_key& k) {
-    return k.root == root && k.access == access && equal_ignoring_case(k.sub_key, sub_key);
+    return k.root == root && k.access == access && same_folded(k.sub_key, sub_key);
   };
   // Values come key by key: most often the key is the one found last.
   if (last_ < open_.size() && same(open_[last_])) {
@@ -102,17 +107,25 @@ long key_cache::open(machine& m, win::reg_key root, std::string_view sub_key, st
     return 0;
   }
   // The keys held open are looked at first (an open key has no absent ancestor, so the order of the two
-  // tests does not matter), and the absent keys only when the key is not open: the key itself and each
-  // ancestor (ending at a backslash).
-  key_hash h(root, sub_key);
-  const std::uint64_t hash = h.whole();
+  // tests does not matter), by their text: a handful of lengths to compare, where a hash would take the whole
+  // path. The absent keys only when the key is not open: the key itself and each ancestor (ending at a
+  // backslash).
+  const std::uint64_t tail = folded_tail(sub_key);
   for (std::size_t i = 0; i < open_.size(); ++i) {
-    if (open_[i].hash != hash || !same(open_[i])) continue;
+    if (open_[i].tail != tail || open_[i].sub_key.size() != sub_key.size() || !same(open_[i])) continue;
     open_[i].used = ++clock_;
     last_ = i;
     *key = open_[i].handle;
     return 0;
   }
+  // The keys found absent last, by their text: values and keys come in runs under one key.
+  for (const recent_absent& r : recent_absent_) {
+    if (r.root != root || r.sub_key.size() > sub_key.size() || r.sub_key.empty()) continue;
+    if (r.sub_key.size() == sub_key.size() ? r.tail != tail : sub_key[r.sub_key.size()] != '\\') continue;
+    if (same_folded(r.sub_key, sub_key.substr(0, r.sub_key.size()))) return win::error_file_not_found;
+  }
+  key_hash h(root, sub_key);
+  const std::uint64_t hash = h.whole();
   if (!absent_.empty()) {
     auto known_absent = [&](std::uint64_t hash_of, std::size_t end) {
       const absent_key* found = find_absent(hash_of);
@@ -127,7 +140,14 @@ long key_cache::open(machine& m, win::reg_key root, std::string_view sub_key, st
   }
   win::reg_key handle = 0;
   const long status = open_in_steps(m, root, sub_key, access, &handle);
-  if (status == win::error_file_not_found) add_absent(hash, root, sub_key);
+  if (status == win::error_file_not_found && add_absent(hash, root, sub_key) && !sub_key.empty()) {
+    // Kept beside only when the table holds it: the two must never give different answers.
+    recent_absent& r = recent_absent_[next_recent_ % recent_absent_.size()];
+    ++next_recent_;
+    r.root = root;
+    r.tail = tail;
+    r.sub_key.assign(sub_key);
+  }
   if (status != 0) return status;
   std::size_t slot = open_.size();
   if (open_.size() >= max_open) {
@@ -143,7 +163,7 @@ long key_cache::open(machine& m, win::reg_key root, std::string_view sub_key, st
   open_key& k = open_[slot];
   k.root = root;
   k.access = access;
-  k.hash = hash;
+  k.tail = tail;
   k.sub_key.assign(sub_key);
   k.handle = handle;
   k.has_info = false;

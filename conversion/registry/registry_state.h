@@ -6,6 +6,7 @@
 
 #include "conversion/run_state.h"
 
+#include <array>
 #include <bitset>
 #include <cstdint>
 #include <cstring>
@@ -37,6 +38,51 @@ struct split_list {
   value_split items[max_candidate_splits];
   int count = 0;
 };
+
+// Equal without regard to case (ASCII), as equal_ignoring_case, eight characters at a time: the keys compared
+// are mostly of one length and differ only near their ends.
+inline std::uint64_t fold_word(std::uint64_t x) {
+  constexpr std::uint64_t ones = 0x0101010101010101ull;
+  const std::uint64_t low7 = x & (0x7F * ones);
+  const std::uint64_t from_a = low7 + (0x80 - 'a') * ones;      // top bit set at 'a' and above
+  const std::uint64_t past_z = low7 + (0x80 - 'z' - 1) * ones;  // top bit set past 'z'
+  const std::uint64_t lower = from_a & ~past_z & ~x & (0x80 * ones);
+  return x ^ (lower >> 2);  // 0x80 >> 2 is the case bit
+}
+// The last (up to) eight characters of a text, case folded: texts that differ mostly differ there (numbered
+// keys), so this is compared before the rest.
+inline std::uint64_t folded_tail(std::string_view a) {
+  std::uint64_t x = 0;
+  if (a.size() >= 8) {
+    std::memcpy(&x, a.data() + a.size() - 8, 8);
+  } else if (!a.empty()) {
+    std::memcpy(&x, a.data(), a.size());
+  }
+  return fold_word(x);
+}
+inline bool same_folded(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  const std::size_t n = a.size();
+  if (n < 8) {
+    std::uint64_t x = 0, y = 0;
+    if (n != 0) {
+      std::memcpy(&x, a.data(), n);
+      std::memcpy(&y, b.data(), n);
+    }
+    return x == y || fold_word(x) == fold_word(y);
+  }
+  // The last eight first; then the whole words from the start, the rest of the text lies in the last eight.
+  std::uint64_t x, y;
+  std::memcpy(&x, a.data() + n - 8, 8);
+  std::memcpy(&y, b.data() + n - 8, 8);
+  if (x != y && fold_word(x) != fold_word(y)) return false;
+  for (std::size_t i = 0; i + 8 <= n; i += 8) {
+    std::memcpy(&x, a.data() + i, 8);
+    std::memcpy(&y, b.data() + i, 8);
+    if (x != y && fold_word(x) != fold_word(y)) return false;
+  }
+  return true;
+}
 
 // A case-insensitive (ASCII) hash of a key path below a root, and of each of its prefixes (the ancestors of
 // a key end at its backslashes). Eight characters at a time: a character at a time, each step waiting on
@@ -76,13 +122,31 @@ private:
   // `count` characters from `at` (up to eight), upper-cased, in the low bytes of a word.
   std::uint64_t word(std::size_t at, std::size_t count) const {
     std::uint64_t x = 0;
-    if (count != 0) std::memcpy(&x, text_.data() + at, count);  // an empty view may hold null
-    constexpr std::uint64_t ones = 0x0101010101010101ull;
-    const std::uint64_t low7 = x & (0x7F * ones);
-    const std::uint64_t from_a = low7 + (0x80 - 'a') * ones;      // top bit set at 'a' and above
-    const std::uint64_t past_z = low7 + (0x80 - 'z' - 1) * ones;  // top bit set past 'z'
-    const std::uint64_t lower = from_a & ~past_z & ~x & (0x80 * ones);
-    return x ^ (lower >> 2);  // 0x80 >> 2 is the case bit
+    if (count == 8) {
+      std::memcpy(&x, text_.data() + at, 8);
+    } else if (count != 0) {
+      // Fewer than eight: one load of eight characters that lie within the text (from `at` when the text goes
+      // on that far, else ending where the wanted ones end), the others masked off; a copy of varying length
+      // is a call.
+      if (little_endian() && at + 8 <= text_.size()) {
+        std::memcpy(&x, text_.data() + at, 8);
+        x &= ~std::uint64_t{0} >> (64 - 8 * count);
+      } else if (little_endian() && at + count >= 8) {
+        std::memcpy(&x, text_.data() + at + count - 8, 8);
+        x >>= 64 - 8 * count;
+      } else {
+        std::memcpy(&x, text_.data() + at, count);
+      }
+    }
+    return fold_word(x);
+  }
+
+  static constexpr bool little_endian() {
+#if defined(__BYTE_ORDER__) && defined(__ORDER_LITTLE_ENDIAN__)
+    return __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
+#else
+    return false;  // unknown: the copy of varying length
+#endif
   }
 
   std::string_view text_;
@@ -106,7 +170,7 @@ private:
   struct open_key {
     win::reg_key root = 0;
     std::uint32_t access = 0;
-    std::uint64_t hash = 0;  // key_hash of root and sub_key
+    std::uint64_t tail = 0;  // folded_tail of sub_key: most keys are told apart by it alone
     std::string sub_key;     // without a final backslash
     win::reg_key handle = 0;
     bool has_info = false;
@@ -125,13 +189,18 @@ private:
 
   // The absent key with this hash, or null.
   const absent_key* find_absent(std::uint64_t hash) const;
-  void add_absent(std::uint64_t hash, win::reg_key root, std::string_view sub_key);
+  // Adds an absent key; true when the table then finds it (false when another key of its hash holds the slot).
+  bool add_absent(std::uint64_t hash, win::reg_key root, std::string_view sub_key);
 
   std::vector<open_key> open_;
   std::size_t last_ = 0;  // the key found last: the next value is most likely under it too
   // Absent keys: an open-addressed table of hashes (0 free) with the index of each key in absent_.
-  std::vector<std::uint64_t> absent_hashes_;
-  std::vector<std::uint32_t> absent_index_;
+  // The hash and the index side by side: an insertion or a look-up costs one cache miss, not two.
+  struct absent_slot {
+    std::uint64_t hash = 0;
+    std::uint32_t index = 0;
+  };
+  std::vector<absent_slot> absent_slots_;
   // One bit a hash (by its high bits), set for every absent key: a path is hashed at each of its
   // backslashes, and most of its ancestors are no absent key. 64 KiB stay in the cache, where a probe of the
   // table would miss it.
@@ -143,6 +212,15 @@ private:
   }
   std::vector<absent_key> absent_;
   std::string absent_text_;  // the sub-keys of the absent keys, one after another: no allocation a key
+  // The last few keys added to the absent table, compared by text before any hash is made (an empty sub-key
+  // is a free entry). Every one of them is in the table, and they are forgotten with it.
+  struct recent_absent {
+    win::reg_key root = 0;
+    std::uint64_t tail = 0;  // folded_tail of sub_key
+    std::string sub_key;
+  };
+  std::array<recent_absent, 4> recent_absent_;
+  std::size_t next_recent_ = 0;
   unsigned long long clock_ = 0;
 };
 
@@ -189,6 +267,7 @@ struct registry_state {
   };
   struct recent_key {
     std::string text;
+    std::uint64_t tail = 0;  // its last eight characters as they are (when it has eight)
     std::vector<prefix_answer> answers;
     unsigned long long used = 0;
   };

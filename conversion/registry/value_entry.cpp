@@ -40,6 +40,9 @@ const registry_state::key_facts& facts_of(run_state& rs, registry_state& state, 
     return state.scratch_facts;
   }
   if (state.facts.size() >= registry_state::max_key_facts) state.facts.clear();
+  // A run with many keys gets the table's full size at once: each growth would move every entry again, a
+  // cache miss each.
+  if (state.facts.size() == 4096) state.facts.reserve(registry_state::max_key_facts);
   return state.facts.emplace(hash, std::move(f)).first->second;
 }
 
@@ -55,8 +58,11 @@ bool may_hold(const registry_state::prefix_answer& a, std::size_t name_bytes) {
 // The recent key whose text is `longest`, made anew (in place of the one used longest ago) when there is none.
 registry_state::recent_key& recent_key_for(registry_state& state, std::string_view longest) {
   registry_state::recent_key* oldest = &state.recent_keys[0];
+  // Keys of one length mostly differ in their last characters (numbered keys): those are compared first.
+  std::uint64_t tail = 0;
+  if (longest.size() >= 8) std::memcpy(&tail, longest.data() + longest.size() - 8, 8);
   for (registry_state::recent_key& k : state.recent_keys) {
-    if (!k.text.empty() && k.text.size() == longest.size() &&
+    if (!k.text.empty() && k.text.size() == longest.size() && (longest.size() < 8 || k.tail == tail) &&
         std::memcmp(k.text.data(), longest.data(), longest.size()) == 0) {
       k.used = ++state.recent_clock;
       return k;
@@ -64,6 +70,7 @@ registry_state::recent_key& recent_key_for(registry_state& state, std::string_vi
     if (k.used < oldest->used) oldest = &k;
   }
   oldest->text.assign(longest);
+  oldest->tail = tail;
   oldest->answers.clear();
   oldest->used = ++state.recent_clock;
   return *oldest;

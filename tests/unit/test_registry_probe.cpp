@@ -200,6 +200,50 @@ TEST_F(probe_test, values_under_one_key_cost_one_open_and_absent_keys_are_rememb
   EXPECT_EQ(machine_.reg_opens, 1) << "a key under an absent key is absent";
 }
 
+TEST_F(probe_test, keys_found_absent_last_answer_only_for_themselves_and_what_lies_under_them) {
+  machine_.keys["HKLM\\Software\\Gone2"];
+  machine_.keys["HKLM\\Hardware\\Gone"];  // the same length and the same last characters as Software\Gone
+  machine_.keys["HKCU\\Software\\Gone"];
+  machine_.reg_opens = 0;
+  EXPECT_EQ(key("HKLM\\Software\\Gone\n"), win::error_file_not_found);
+  EXPECT_EQ(machine_.reg_opens, 1);
+  EXPECT_EQ(key("HKLM\\Software\\gone\n"), win::error_file_not_found);
+  EXPECT_EQ(key("HKLM\\SOFTWARE\\GONE\\Deeper\\Still\n"), win::error_file_not_found);
+  EXPECT_EQ(value("HKLM\\Software\\Gone\\v: 1\n"), win::error_file_not_found);
+  EXPECT_EQ(machine_.reg_opens, 1) << "the key itself and keys under it, whatever their case";
+  EXPECT_EQ(key("HKLM\\Software\\Gone2\n"), 0) << "a longer name is no key under it";
+  EXPECT_EQ(key("HKLM\\Hardware\\Gone\n"), 0);
+  EXPECT_EQ(key("HKCU\\Software\\Gone\n"), 0) << "another hive";
+  EXPECT_EQ(key("HKLM\\Software\\Gon\n"), win::error_file_not_found);
+  EXPECT_EQ(machine_.reg_opens, 5);
+}
+
+TEST_F(probe_test, keys_found_absent_are_asked_again_once_forgotten) {
+  // A new run forgets what the last found absent; a key made since then is found.
+  EXPECT_EQ(key("HKLM\\Software\\Later\n"), win::error_file_not_found);
+  machine_.keys["HKLM\\Software\\Later"];
+  EXPECT_EQ(key("HKLM\\Software\\Later\n"), win::error_file_not_found) << "remembered within the run";
+  state_->keys.forget_absent();
+  EXPECT_EQ(key("HKLM\\Software\\Later\n"), 0);
+  // The table of absent keys is emptied when it is full: the keys found absent just before are asked anew too.
+  end_registry_section(*rs_);
+  state_->keys.forget_absent();
+  int made = 0;
+  std::string last;
+  for (;; ++made) {
+    last = "HKLM\\Software\\Many\\K" + std::to_string(made);
+    machine_.reg_opens = 0;
+    ASSERT_EQ(key(last + "\n"), win::error_file_not_found);
+    if (made >= 65536) break;
+  }
+  const std::string before_last = "HKLM\\Software\\Many\\K" + std::to_string(made - 1);
+  machine_.keys[before_last];
+  machine_.reg_opens = 0;
+  EXPECT_EQ(key(before_last + "\n"), 0) << "forgotten with the full table";
+  EXPECT_EQ(key(last + "\n"), win::error_file_not_found);
+  EXPECT_EQ(machine_.reg_opens, 1) << "the key found absent after the table was emptied is remembered";
+}
+
 TEST_F(probe_test, the_readings_of_an_entry_are_tried_only_where_a_value_can_be) {
   // Under a deep key that exists, a value that is gone: the keys nearer the hive hold no values (or only
   // short names), so the further readings ("D\\Gone" under C, ...) cost no lookup.
@@ -250,13 +294,14 @@ TEST_F(probe_test, no_reading_takes_a_key_whose_last_name_is_empty) {
 
 // The readings in their documented order, character by character: the last separator first, its default
 // reading, then each backslash from the name towards the hive; then the earlier separators.
-std::vector<std::pair<int, int>> readings_by_hand(const std::string& line) {  // (key_end, name_start)
+std::vector<std::pair<int, int>> readings_by_hand(const std::string& line,
+                                                  std::size_t start = 0) {  // (key_end, name_start)
   std::string body = line;
   if (!body.empty() && body.back() == '\n') body.pop_back();
   std::vector<std::pair<int, int>> out;
-  const std::size_t hive_end = body.find('\\');
+  const std::size_t hive_end = body.find('\\', start);
   if (hive_end == std::string::npos) return out;
-  const std::size_t first_break = body.find_first_of("\r\n");
+  const std::size_t first_break = body.find_first_of("\r\n", start);
   auto add = [&](std::size_t key_end, std::size_t name_start) {
     if (out.size() >= static_cast<std::size_t>(max_candidate_splits) || key_end <= hive_end) return;
     if (first_break != std::string::npos && first_break < key_end) return;
@@ -308,6 +353,51 @@ TEST_F(probe_test, readings_are_the_same_for_few_and_for_many_backslashes_and_se
       EXPECT_EQ(splits.items[i].key_end, expected[static_cast<std::size_t>(i)].first) << line << " reading " << i;
       EXPECT_EQ(splits.items[i].name_start, expected[static_cast<std::size_t>(i)].second) << line << " reading " << i;
     }
+  }
+}
+
+TEST_F(probe_test, readings_are_the_same_wherever_the_characters_fall_in_the_line) {
+  // The line is looked at sixteen characters at a time from its key start: backslashes, separators and line
+  // breaks at every place in and across those pieces, before and after the hive's end, give the readings
+  // that the character-by-character way gives.
+  std::vector<std::string> lines;
+  for (std::size_t n = 0; n <= 40; ++n) {
+    const std::string pad(n, 'a');
+    lines.push_back("HKLM\\" + pad + "\\v: 1\n");
+    lines.push_back("HKLM\\S\\" + pad + ":\n");
+    lines.push_back("HKLM\\S\\" + pad + "\\: x\\y: 2");
+    lines.push_back("  \tHKLM\\S" + pad + "\\K\\v: 1\n");
+    lines.push_back("HK" + pad + ":\\S\\K\\v: 1\n");  // a separator before the hive's end ends no name
+    lines.push_back("HK\r" + pad + "\\S\\K\\v: 1\n");  // a line break before the hive's end
+    lines.push_back("HKLM\\S\\K" + pad + "\\v: 1\r\\w: 2\n");
+    lines.push_back("HKLM\\S\\K\\v" + pad + "\nx\\w: 2\n");
+    lines.push_back(pad + "\\");
+  }
+  for (const std::string& line : lines) {
+    const int start = key_start_of(line);
+    split_list splits;
+    candidate_splits(line, start, splits);
+    const std::vector<std::pair<int, int>> expected = readings_by_hand(line, static_cast<std::size_t>(start));
+    ASSERT_EQ(static_cast<std::size_t>(splits.count), expected.size()) << line;
+    for (int i = 0; i < splits.count; ++i) {
+      EXPECT_EQ(splits.items[i].key_start, start) << line;
+      EXPECT_EQ(splits.items[i].key_end, expected[static_cast<std::size_t>(i)].first) << line << " reading " << i;
+      EXPECT_EQ(splits.items[i].name_start, expected[static_cast<std::size_t>(i)].second) << line << " reading " << i;
+    }
+  }
+  split_list splits;
+  candidate_splits("  \t", 3, splits);
+  EXPECT_EQ(splits.count, 0) << "nothing after the key start";
+}
+
+TEST(skip_words, are_found_wherever_they_fall_in_the_line) {
+  // Sixteen characters at a time: a word at every place in and across those pieces, and cut by the end.
+  const std::initializer_list<std::string_view> words = {"\\RunOnce", "\\BitBucket\\", "\\MountPoints\\"};
+  for (std::size_t n = 0; n <= 40; ++n) {
+    const std::string line = "HKCU" + std::string(n, 'x') + "\\BitBucket\\";
+    EXPECT_TRUE(holds_any(line, words)) << line;
+    EXPECT_FALSE(holds_any(std::string_view(line).substr(0, line.size() - 1), words)) << line;
+    EXPECT_FALSE(holds_any(std::string(n, '\\') + "BitBucket", words)) << n;
   }
 }
 
