@@ -364,6 +364,26 @@ bool report_reader::take_plain_line(char (&buf)[line_capacity], std::size_t& len
   return true;
 }
 
+// Whether the next line, still unread in the block, starts with a hive name and a backslash, seen from its raw
+// characters: the text the general way would make of it starts with the same characters (its repairs touch
+// only NULs, line ends and the characters after the 1000th). Spares every registry entry the look-ahead copy
+// of the line after it. False when it cannot be told this way (the general way then decides).
+bool report_reader::next_plainly_starts_with_hive() const {
+  if (ring_count_ != 0 || encoding_ != report_encoding::ansi || !first_line_seen_) return false;
+  const char* p = block_.get() + block_pos_;
+  const std::size_t avail = block_end_ - block_pos_;
+  std::size_t i = 0;
+  while (i < avail && p[i] == ' ') ++i;
+  if (i < avail && p[i] == '\t') ++i;
+  if (i >= avail || p[i] != 'H') return false;
+  for (std::string_view hive : hive_prefixes) {
+    if (avail - i > hive.size() && std::memcmp(p + i, hive.data(), hive.size()) == 0 && p[i + hive.size()] == '\\') {
+      return true;
+    }
+  }
+  return false;
+}
+
 entry_status report_reader::read_entry(entry_kind kind, char (&buf)[line_capacity], int& length,
                                        line_flags& flags) {
   length = 0;
@@ -399,6 +419,7 @@ entry_status report_reader::read_entry(entry_kind kind, char (&buf)[line_capacit
   if (kind == entry_kind::registry) {
     // Data holding line breaks goes on over lines that do not start with a hive name.
     while (had_lf) {
+      if (next_plainly_starts_with_hive()) break;
       const text_line* next = peek(0);
       if (next == nullptr || is_section_boundary(next->text) || starts_with_hive(next->text)) break;
       std::size_t blanks = 0;

@@ -72,6 +72,7 @@ private:
   // The next line when it lies whole in the block and needs none of the reader's repairs: copied into buf
   // straight from the block and consumed. False, with nothing consumed, otherwise.
   bool take_plain_line(char (&buf)[line_capacity], std::size_t& length, bool& had_cr);
+  bool next_plainly_starts_with_hive() const;
   bool fill_block();
   bool next_physical();
   bool next_text_line(text_line& out);

@@ -292,6 +292,49 @@ TEST_F(reader_test, entries_read_from_the_block_match_the_line_rules_at_every_le
   EXPECT_EQ(line(), "----------------------------------\n");
 }
 
+// Whether a registry entry goes on over the next line is told from that line's first characters, also
+// straight from the block: lines that only look like a hive name, hive names after blanks and a TAB, a hive
+// name alone, a NUL inside the name, and all of these where a 64 KiB block ends.
+TEST_F(reader_test, registry_entries_end_where_a_line_starts_with_a_hive_name_at_every_place) {
+  static const std::string starters[] = {"HKLM\\Software\\V", " \tHKU\\S-1\\V", "HKEY_CURRENT_USER\\K", "HKCC\\K"};
+  static const std::string followers[] = {"HKLMX\\not a hive", std::string("HKCU\0\\held a NUL", 17), "HKU", "text: HKLM\\x", ""};
+  std::string report = "Regshot 1.9.1\r\n";
+  std::vector<std::string> want;
+  std::vector<bool> nul;
+  for (std::size_t k = 0; report.size() < 5 * 65536; ++k) {
+    std::string entry = starters[k % 4] + std::to_string(k) + ": \"" + std::string(k % 37, 'd');
+    bool has_nul = false;
+    // Every third entry goes on over one or two lines that start no entry.
+    for (std::size_t more = 0; more < (k % 3 == 0 ? 1 + k % 2 : 0); ++more) {
+      const std::string& f = followers[(k / 3 + more) % 5];
+      if (f == "HKU" || f.empty()) continue;  // a hive name alone starts an entry; a blank line ends one
+      entry += "\r\n" + f;
+      has_nul = has_nul || f.find('\0') != std::string::npos;
+    }
+    report += entry + "\r\n";
+    for (char& c : entry) {
+      if (c == '\0') c = '\x01';
+    }
+    want.push_back(entry + "\n");
+    nul.push_back(has_nul);
+    if (k % 11 == 5) {  // a hive name alone is an entry of its own
+      report += "HKU\r\n";
+      want.push_back("HKU\n");
+      nul.push_back(false);
+    }
+  }
+  report += "----------------------------------\r\n";
+  open(report);
+  line();
+  std::string text;
+  for (std::size_t k = 0; k < want.size(); ++k) {
+    ASSERT_EQ(entry(entry_kind::registry, text), entry_status::entry) << "entry " << k;
+    ASSERT_EQ(text, want[k]) << "entry " << k;
+    ASSERT_EQ(flags_.had_nul, nul[k]) << "entry " << k;
+  }
+  EXPECT_EQ(entry(entry_kind::registry, text), entry_status::section_end);
+}
+
 TEST_F(reader_test, an_entry_without_a_line_end_gets_one_and_the_input_then_ends) {
   open("Regshot\r\nHKLM\\Software\\Last");
   line();
