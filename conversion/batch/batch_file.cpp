@@ -31,6 +31,7 @@ struct path_marks {
   bool ascii = true;         // no character above 0x7F (no code-page conversion needed)
   std::size_t percents = 0;  // "%" characters, each written "%%"
   bool bang = false;         // a "!", which delayed expansion would read
+  bool underscore = false;   // a "_", without which the path cannot hold "_nop"
 };
 
 path_marks marks_of(std::string_view text) {
@@ -38,28 +39,34 @@ path_marks marks_of(std::string_view text) {
   path_marks m;
   const char* const p = text.data();
   const std::size_t n = text.size();
-  std::uint64_t high = 0, bangs = 0;
+  std::uint64_t high = 0, bangs = 0, unders = 0;
   std::size_t i = 0;
   for (; i + 16 <= n; i += 16) {
     bytes16 c;
     std::memcpy(&c, p + i, sizeof c);
-    const bytes16 is_high = c < 0, is_percent = c == '%', is_bang = c == '!';
-    std::uint64_t h[2], pc[2], b[2];
+    const bytes16 is_high = c < 0, is_percent = c == '%', is_bang = c == '!', is_under = c == '_';
+    std::uint64_t h[2], pc[2], b[2], u[2];
     std::memcpy(h, &is_high, sizeof h);
     std::memcpy(pc, &is_percent, sizeof pc);
     std::memcpy(b, &is_bang, sizeof b);
+    std::memcpy(u, &is_under, sizeof u);
     high |= h[0] | h[1];
     bangs |= b[0] | b[1];
-    // Each match is a byte of eight set bits.
-    m.percents += static_cast<std::size_t>(__builtin_popcountll(pc[0]) + __builtin_popcountll(pc[1])) / 8;
+    unders |= u[0] | u[1];
+    // Each match is a byte of eight set bits. Most paths hold no "%": counting is skipped for them.
+    if ((pc[0] | pc[1]) != 0) {
+      m.percents += static_cast<std::size_t>(__builtin_popcountll(pc[0]) + __builtin_popcountll(pc[1])) / 8;
+    }
   }
   for (; i < n; ++i) {
     high |= static_cast<unsigned char>(p[i]) & 0x80u;
     bangs |= p[i] == '!';
+    unders |= p[i] == '_';
     m.percents += p[i] == '%';
   }
   m.ascii = high == 0;
   m.bang = bangs != 0;
+  m.underscore = unders != 0;
   return m;
 }
 
@@ -236,7 +243,10 @@ int write_batch_entry(run_state& rs, std::string_view path) {
     write_header(rs, second == 'I');
     rs.bat_stage = 1;
   }
-  if (rs.bat_stage == 1 && line.find("_nop") != std::string_view::npos) {
+  // The prompt comes before the first line that names "_nop" (in its verb or, with a "_", its path; the
+  // characters added around the path cannot be part of it).
+  if (rs.bat_stage == 1 && (verb.find("_nop") != std::string_view::npos ||
+                            ((marks.underscore || !marks.ascii) && line.find("_nop") != std::string_view::npos))) {
     write_folder_prompt(rs);
     rs.bat_stage = 2;
   }
