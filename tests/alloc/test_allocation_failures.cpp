@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <new>
+#include <regex>
 #include <string>
 
 namespace {
@@ -17,8 +18,18 @@ namespace {
 // The run's large buffers are the only such allocations; everything else uses throwing new.
 std::size_t fail_from = 0;
 std::size_t fail_below = SIZE_MAX;
+// When armed, every plain allocation of this many bytes or more throws, as a full heap would.
+std::size_t fail_plain_from = 0;
 
 }  // namespace
+
+void* operator new(std::size_t size) {
+  if (fail_plain_from != 0 && size >= fail_plain_from) throw std::bad_alloc();
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
   if (fail_from != 0 && size >= fail_from && size < fail_below) return nullptr;
@@ -39,6 +50,7 @@ protected:
   void TearDown() override {
     fail_from = 0;
     fail_below = SIZE_MAX;
+    fail_plain_from = 0;
     run_fixture::TearDown();
   }
 };
@@ -72,6 +84,30 @@ TEST_F(allocation_failure_test, no_memory_to_grow_for_a_long_value_ends_the_run_
   ASSERT_FALSE(machine_.boxes.empty());
   EXPECT_EQ(machine_.boxes.back().text, "realloc buffer regkey_data2 failed!");
   EXPECT_EQ(machine_.boxes.back().caption, "Quiting...");
+  EXPECT_TRUE(machine_.windows.empty());
+}
+
+TEST_F(allocation_failure_test, no_memory_to_store_the_folders_ends_the_run_with_12) {
+  // 20,000 folders of about 100 characters: their stored texts outgrow 1 MiB, which no other part of the
+  // run allocates at once.
+  std::string body = "----------------------------------\r\nFolders added: 20000\r\n"
+                     "----------------------------------\r\n";
+  for (int i = 0; i < 20000; ++i) {
+    body += "C:\\Program Data\\A vendor with a long name\\A product with a long name too\\Folder number " +
+            std::to_string(100000 + i) + "\r\n";
+  }
+  const std::string report = write_file("report.txt", report_heading + body);
+  body.clear();
+  body.shrink_to_fit();
+  fail_plain_from = std::size_t{1} << 20;
+  const run_result r = convert(report);
+  fail_plain_from = 0;
+  EXPECT_EQ(r.how, run_result::outcome::ended);
+  EXPECT_EQ(r.exit_code, 12);
+  ASSERT_EQ(machine_.boxes.size(), 1u);
+  EXPECT_TRUE(std::regex_match(machine_.boxes[0].text, std::regex("Error allocating [1-9][0-9]* bytes for folder buffer! \n")))
+      << machine_.boxes[0].text;
+  EXPECT_EQ(machine_.boxes[0].caption, "Quiting with alloc error...");
   EXPECT_TRUE(machine_.windows.empty());
 }
 
