@@ -141,6 +141,23 @@ expectation expected_outputs(const bench_case& c) {
   return {expected_batch_lines(c.plan, c.exist_percent), expected_registry(c.plan, c.exist_percent)};
 }
 
+run_check recorded_conversion(bench_machine& m, const std::string& report, const expectation& expected,
+                              recording_machine& log) {
+  auto rs = std::make_unique<run_state>(log);
+  const run_result result = convert_report(*rs, report.c_str(), nullptr);
+  return check_conversion(m, result, report, expected);
+}
+
+timing timed_replay(bench_machine& m, const recording_machine& log, std::size_t& differ) {
+  // The machine's counters belong to the conversions.
+  const bench_machine::counters calls = m.calls;
+  const clocks start = now();
+  differ = log.replay(m);
+  const timing seconds = since(start);
+  m.calls = calls;
+  return seconds;
+}
+
 timing timed_conversion(bench_machine& m, const std::string& report, run_result& result) {
   auto rs = std::make_unique<run_state>(m);
   const clocks start = now();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "bench/bench_machine.h"
+#include "bench/call_log.h"
 #include "bench/report_generator.h"
 #include "conversion/run_state.h"
 
@@ -74,5 +75,12 @@ timing timed_bare_pass(const std::string& report, std::uint64_t& lines);
 // "Keys added:"; one open, query and close per value of "Values added:" and per pair of "Values modified:".
 // What the machine alone costs. Returns its time; found gets the items found.
 timing timed_probe_pass(bench_machine& m, const std::string& report, std::uint64_t& found);
+
+// One conversion whose machine calls are written down in log (not timed; checked like the others).
+run_check recorded_conversion(bench_machine& m, const std::string& report, const expectation& expected,
+                              recording_machine& log);
+// The calls of that conversion made again on the machine, nothing else: the machine's share of a run.
+// differ gets the number of answers that differ from the recorded ones (0, or the figure means nothing).
+timing timed_replay(bench_machine& m, const recording_machine& log, std::size_t& differ);
 
 }  // namespace resivex::bench
