@@ -28,11 +28,11 @@ public:
     std::memcpy(w.text, path.data(), path.size());
     w.length = path.size();
     ++count_;
-    rs_.folders.prefetch(path, 0);
+    rs_.folders.lookups_of(path, w.lookups);
+    rs_.folders.prefetch(w.lookups, 0);
     if (count_ > half) {
       // Its slots were asked for half the queue ago: now the texts they point to.
-      const waiting& m = items_[(head_ + count_ - 1 - half) % depth];
-      rs_.folders.prefetch(std::string_view(m.text, m.length), 1);
+      rs_.folders.prefetch(items_[(head_ + count_ - 1 - half) % depth].lookups, 1);
     }
   }
   void finish_all() {
@@ -44,6 +44,7 @@ private:
   static constexpr std::size_t half = depth / 2;
   struct waiting {
     std::size_t length = 0;
+    folder_index::lookups lookups;
     char text[entry_path_capacity];
   };
 
@@ -52,7 +53,7 @@ private:
     head_ = (head_ + 1) % depth;
     --count_;
     const std::string_view path(w.text, w.length);
-    if (!in_listed_folder(rs_, path)) write_batch_entry(rs_, path);
+    if (!rs_.folders.contains_or_below(path, w.lookups)) write_batch_entry(rs_, path);
   }
 
   run_state& rs_;

@@ -161,14 +161,38 @@ bool folder_index::contains_or_below(std::string_view path) const {
   return any_candidate(path, [&](std::size_t n, std::uint64_t hash) { return find(path.substr(0, n), hash); });
 }
 
-void folder_index::prefetch(std::string_view path, int step) const {
+void folder_index::lookups_of(std::string_view path, lookups& out) const {
+  out.count = 0;
+  out.complete = true;
+  any_candidate(path, [&](std::size_t n, std::uint64_t hash) {
+    if (out.count == lookups::room) {
+      out.complete = false;
+      return true;
+    }
+    out.length[out.count] = static_cast<std::uint32_t>(n);
+    out.hash[out.count] = hash;
+    ++out.count;
+    return false;
+  });
+}
+
+bool folder_index::contains_or_below(std::string_view path, const lookups& l) const {
+  if (!l.complete) return contains_or_below(path);
+  for (std::size_t k = 0; k < l.count; ++k) {
+    if (find(path.substr(0, l.length[k]), l.hash[k])) return true;
+  }
+  return false;
+}
+
+void folder_index::prefetch(const lookups& l, int step) const {
   if (slots_.empty()) return;
   const std::size_t mask = slots_.size() - 1;
-  any_candidate(path, [&](std::size_t, std::uint64_t hash) {
+  for (std::size_t c = 0; c < l.count; ++c) {
+    const std::uint64_t hash = l.hash[c];
     const std::size_t i = static_cast<std::size_t>(hash) & mask;
     if (step == 0) {
       __builtin_prefetch(&slots_[i]);
-      return false;
+      continue;
     }
     // The first few slots of the run only: a longer run is rare at half load.
     const std::uint64_t tag = hash >> offset_bits;
@@ -177,8 +201,7 @@ void folder_index::prefetch(std::string_view path, int step) const {
       if (s == free_slot) break;
       if ((s >> offset_bits) == tag) __builtin_prefetch(text_.data() + (s & offset_mask));
     }
-    return false;
-  });
+  }
 }
 
 bool folder_index::has_length(std::size_t n) const {

@@ -19,10 +19,22 @@ public:
   void insert(std::string_view path);
   // True when the path equals a stored path or lies below one.
   bool contains_or_below(std::string_view path) const;
-  // Asks the processor to fetch what contains_or_below(path) will read, so that the look-ups of several
+  // The look-ups that the test of one path makes, worked out once for a path that waits for its test (the
+  // index must not change in between): the prefixes' lengths and hashes.
+  struct lookups {
+    static constexpr std::size_t room = 16;
+    std::size_t count = 0;
+    bool complete = true;  // false when the path has more prefixes to look up than there is room for
+    std::uint32_t length[room];
+    std::uint64_t hash[room];
+  };
+  void lookups_of(std::string_view path, lookups& out) const;
+  // The same answer as contains_or_below(path), from the path's look-ups.
+  bool contains_or_below(std::string_view path, const lookups& l) const;
+  // Asks the processor to fetch what contains_or_below(path, l) will read, so that the look-ups of several
   // paths can wait for memory at once: step 0 the table slots, step 1 (once those are in) the stored texts
   // that they point to. Answers nothing.
-  void prefetch(std::string_view path, int step) const;
+  void prefetch(const lookups& l, int step) const;
   std::size_t size() const { return count_; }
   // Bytes that growing the table to hold one more path would ask for (for the out-of-memory message).
   std::size_t growth_bytes() const;

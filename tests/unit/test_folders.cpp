@@ -213,6 +213,8 @@ TEST(folder_index, answers_as_a_scan_of_every_stored_path) {
     }
     return false;
   };
+  // Paths with more prefixes to look up than a path's worked-out look-ups hold must be met too.
+  int complete = 0, incomplete = 0;
   for (const std::size_t max_length : {std::size_t{6}, std::size_t{40}, std::size_t{9000}}) {
     folder_index index;
     std::vector<std::string> stored;
@@ -228,11 +230,17 @@ TEST(folder_index, answers_as_a_scan_of_every_stored_path) {
                                     : random_path(max_length);
       const bool expected = scan(stored, path);
       inside += expected;
-      index.prefetch(path, k % 2);  // only fetches: the answer must stay the same
+      folder_index::lookups lookups;
+      index.lookups_of(path, lookups);
+      (lookups.complete ? complete : incomplete) += 1;
+      index.prefetch(lookups, k % 2);  // only fetches: the answer must stay the same
       ASSERT_EQ(index.contains_or_below(path), expected) << "longest stored " << max_length << ": " << path;
+      ASSERT_EQ(index.contains_or_below(path, lookups), expected) << "longest stored " << max_length << ": " << path;
     }
     EXPECT_GT(inside, 300) << "the paths must meet the stored folders often";
   }
+  EXPECT_GT(complete, 1000);
+  EXPECT_GT(incomplete, 100);
 }
 
 }  // namespace
