@@ -23,6 +23,12 @@ std::size_t fail_plain_from = 0;
 
 }  // namespace
 
+// These replace the global allocation functions: malloc and free pair up here, whatever the compiler infers
+// where it inlines them into this file's own new and delete expressions.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
 void* operator new(std::size_t size) {
   if (fail_plain_from != 0 && size >= fail_plain_from) throw std::bad_alloc();
   if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
