@@ -49,10 +49,6 @@ add_folder_result add_folder(run_state& rs, std::string_view path) {
   return add_folder_result::stored;
 }
 
-bool in_listed_folder(const run_state& rs, std::string_view path) {
-  return rs.folders_stored > 0 && rs.folders.contains_or_below(path);
-}
-
 bool program_files_rule(std::string_view line) {
   if (!line.empty() && line.back() == '\n') line.remove_suffix(1);  // only a real line end is dropped
   std::size_t start = 1;

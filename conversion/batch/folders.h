@@ -16,8 +16,6 @@ enum class add_folder_result { stored, inside_listed, array_full };
 void allocate_folders_array(run_state& rs, int n);
 // Stores a folder unless it lies in a listed one. Ends the process (exit code 12) when memory runs out.
 add_folder_result add_folder(run_state& rs, std::string_view path);
-// True when the path is a listed folder or lies below one (a backslash follows the folder's path).
-bool in_listed_folder(const run_state& rs, std::string_view path);
 // True when the last component of the entry's report line holds "Program Files": such folders are never
 // listed.
 bool program_files_rule(std::string_view line);
