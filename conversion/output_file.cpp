@@ -38,6 +38,12 @@ void output_file::write(std::string_view text) {
   if (std::fwrite(text.data(), 1, text.size(), stream_) != text.size()) failed_ = true;
 }
 
+char* output_file::reserve(std::size_t size) {
+  if (stream_ == nullptr || block_ == nullptr || size == 0 || size > block_size) return nullptr;
+  if (block_size - block_used_ < size) flush_block();
+  return block_.get() + block_used_;
+}
+
 bool output_file::close() {
   if (stream_ != nullptr) {
     flush_block();

@@ -22,6 +22,11 @@ public:
   // Creates the file anew (text mode). Returns false when it cannot be created.
   [[nodiscard]] bool create(machine& m, const char* path);
   void write(std::string_view text);
+  // Room for `size` characters at the end of what is gathered, for the caller to fill and then count with
+  // commit(size): a line composed in place is not copied once more. Null when there is no such room (no
+  // block, a text larger than the block, or no open file): the caller then uses write().
+  char* reserve(std::size_t size);
+  void commit(std::size_t size) { block_used_ += size; }
   // Flushes and closes; returns false when any write or the close failed. Closing a closed file is harmless.
   bool close();
 

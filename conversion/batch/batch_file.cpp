@@ -26,50 +26,6 @@ bool is_ascii(std::string_view text) {
   return (seen & 0x8080808080808080ull) == 0;
 }
 
-// What the writer must know of a path besides its safety, found in one pass of sixteen characters at a time.
-struct path_marks {
-  bool ascii = true;         // no character above 0x7F (no code-page conversion needed)
-  std::size_t percents = 0;  // "%" characters, each written "%%"
-  bool bang = false;         // a "!", which delayed expansion would read
-  bool underscore = false;   // a "_", without which the path cannot hold "_nop"
-};
-
-path_marks marks_of(std::string_view text) {
-  using bytes16 = signed char __attribute__((vector_size(16)));
-  path_marks m;
-  const char* const p = text.data();
-  const std::size_t n = text.size();
-  std::uint64_t high = 0, bangs = 0, unders = 0;
-  std::size_t i = 0;
-  for (; i + 16 <= n; i += 16) {
-    bytes16 c;
-    std::memcpy(&c, p + i, sizeof c);
-    const bytes16 is_high = c < 0, is_percent = c == '%', is_bang = c == '!', is_under = c == '_';
-    std::uint64_t h[2], pc[2], b[2], u[2];
-    std::memcpy(h, &is_high, sizeof h);
-    std::memcpy(pc, &is_percent, sizeof pc);
-    std::memcpy(b, &is_bang, sizeof b);
-    std::memcpy(u, &is_under, sizeof u);
-    high |= h[0] | h[1];
-    bangs |= b[0] | b[1];
-    unders |= u[0] | u[1];
-    // Each match is a byte of eight set bits. Most paths hold no "%": counting is skipped for them.
-    if ((pc[0] | pc[1]) != 0) {
-      m.percents += static_cast<std::size_t>(__builtin_popcountll(pc[0]) + __builtin_popcountll(pc[1])) / 8;
-    }
-  }
-  for (; i < n; ++i) {
-    high |= static_cast<unsigned char>(p[i]) & 0x80u;
-    bangs |= p[i] == '!';
-    unders |= p[i] == '_';
-    m.percents += p[i] == '%';
-  }
-  m.ascii = high == 0;
-  m.bang = bangs != 0;
-  m.underscore = unders != 0;
-  return m;
-}
-
 // cmd reads a batch file in the console's OEM code page: convert the ANSI text so that cmd reads the same
 // characters. False when the OEM code page cannot express it exactly.
 bool to_oem(run_state& rs, std::string_view ansi, std::string& oem) {
@@ -150,6 +106,61 @@ bool block_is_unsafe(bytes16 c, bytes16 prev) {
   return (halves[0] | halves[1]) != 0;
 }
 
+bool holds_nop_at(const char* p, std::size_t n, std::size_t i) {
+  return i + 4 <= n && p[i + 1] == 'n' && p[i + 2] == 'o' && p[i + 3] == 'p';
+}
+
+// Whether one of the "_" marked in eight lanes (a byte of set bits each) from `base` on begins "_nop".
+bool nop_in_lanes(const char* p, std::size_t n, std::size_t base, std::uint64_t unders) {
+  while (unders != 0) {
+    const std::size_t lane = static_cast<std::size_t>(__builtin_ctzll(unders)) / 8;
+    unders &= ~(0xFFull << (lane * 8));
+    if (holds_nop_at(p, n, base + lane)) return true;
+  }
+  return false;
+}
+
+// What the writer must know of a path besides its safety, found in one pass of sixteen characters at a time.
+struct path_marks {
+  bool ascii = true;         // no character above 0x7F (no code-page conversion needed)
+  std::size_t percents = 0;  // "%" characters, each written "%%"
+  bool bang = false;         // a "!", which delayed expansion would read
+  bool nop = false;          // the path holds "_nop"
+};
+
+path_marks marks_of(std::string_view text) {
+  path_marks m;
+  const char* const p = text.data();
+  const std::size_t n = text.size();
+  std::uint64_t high = 0, bangs = 0;
+  std::size_t i = 0;
+  for (; i + 16 <= n; i += 16) {
+    const bytes16 c = load16(p + i);
+    const auto is_high = c >= 0x80, is_percent = c == '%', is_bang = c == '!', is_under = c == '_';
+    std::uint64_t h[2], pc[2], b[2], u[2];
+    std::memcpy(h, &is_high, sizeof h);
+    std::memcpy(pc, &is_percent, sizeof pc);
+    std::memcpy(b, &is_bang, sizeof b);
+    std::memcpy(u, &is_under, sizeof u);
+    high |= h[0] | h[1];
+    bangs |= b[0] | b[1];
+    // Each match is a byte of eight set bits. Most paths hold no "%": counting is skipped for them.
+    if ((pc[0] | pc[1]) != 0) {
+      m.percents += static_cast<std::size_t>(__builtin_popcountll(pc[0]) + __builtin_popcountll(pc[1])) / 8;
+    }
+    if (!m.nop && (u[0] | u[1]) != 0) m.nop = nop_in_lanes(p, n, i, u[0]) || nop_in_lanes(p, n, i + 8, u[1]);
+  }
+  for (; i < n; ++i) {
+    high |= static_cast<unsigned char>(p[i]) & 0x80u;
+    bangs |= p[i] == '!';
+    m.percents += p[i] == '%';
+    if (!m.nop && p[i] == '_') m.nop = holds_nop_at(p, n, i);
+  }
+  m.ascii = high == 0;
+  m.bang = bangs != 0;
+  return m;
+}
+
 }  // namespace
 
 bool batch_path_is_safe(std::string_view path) {
@@ -196,20 +207,15 @@ int write_batch_entry(run_state& rs, std::string_view path) {
   std::string converted;
   std::string_view oem = path;
   std::size_t percents = marks.percents;
+  bool nop = marks.nop;
   if (!marks.ascii) {
     if (!rs.sys->oem_from_ansi(path, converted)) return 0;  // a substituted "?" would be a wildcard for DEL
     oem = converted;
-    percents = 0;
-    const char* const oem_end = oem.data() + oem.size();
-    for (const char* p = oem.data(); p < oem_end; ++p) {
-      p = static_cast<const char*>(std::memchr(p, '%', static_cast<std::size_t>(oem_end - p)));
-      if (p == nullptr) break;
-      ++percents;
-    }
+    percents = static_cast<std::size_t>(std::count(oem.begin(), oem.end(), '%'));
+    nop = oem.find("_nop") != std::string_view::npos;
   }
 
-  // The line is composed in work_line: verb, blank, the path in quotes with every "%" doubled, three blanks
-  // in a DIR line, the line end.
+  // The line: verb, blank, the path in quotes with every "%" doubled, three blanks in a DIR line, the line end.
   const std::string_view verb = view_of(rs.mode_word);
   const char second = verb.size() > 1 ? verb[1] : verb.size() == 1 ? ' ' : '"';
   // A line is a DIR line when the second letter of its verb is "I".
@@ -219,7 +225,27 @@ int write_batch_entry(run_state& rs, std::string_view path) {
     clear_text(rs.work_line);
     return 0;
   }
-  char* out = rs.work_line;
+
+  if (rs.bat_stage == 0) {
+    write_header(rs, second == 'I');
+    rs.bat_stage = 1;
+  }
+  // The prompt comes before the first line that names "_nop", in its verb or its path (the characters
+  // around the path cannot be part of it).
+  if (rs.bat_stage == 1 && (nop || verb.find("_nop") != std::string_view::npos)) {
+    write_folder_prompt(rs);
+    rs.bat_stage = 2;
+  }
+  if (!rs.bat_expansion_off && marks.bang) {
+    // Where delayed expansion is on (cmd /V:ON, or DelayedExpansion in the registry), cmd would read "!x!"
+    // in the path as a variable, quotes or not, and the line would name another item.
+    rs.batch.write("setlocal DisableDelayedExpansion\n");
+    rs.bat_expansion_off = true;
+  }
+
+  // Composed straight into the output's block where it has room; in work_line otherwise.
+  char* const room = rs.batch.reserve(length);
+  char* out = room != nullptr ? room : rs.work_line;
   std::memcpy(out, verb.data(), verb.size());
   out += verb.size();
   *out++ = ' ';
@@ -236,28 +262,12 @@ int write_batch_entry(run_state& rs, std::string_view path) {
   *out++ = '"';
   if (dir_line) out = std::copy_n("   ", 3, out);
   *out++ = '\n';
-  *out = '\0';
-  const std::string_view line(rs.work_line, length);
-
-  if (rs.bat_stage == 0) {
-    write_header(rs, second == 'I');
-    rs.bat_stage = 1;
+  if (room != nullptr) {
+    rs.batch.commit(length);
+  } else {
+    rs.batch.write(std::string_view(rs.work_line, length));
+    std::memset(rs.work_line, 0, length);  // only these bytes were written: the buffer is all zeros again
   }
-  // The prompt comes before the first line that names "_nop" (in its verb or, with a "_", its path; the
-  // characters added around the path cannot be part of it).
-  if (rs.bat_stage == 1 && (verb.find("_nop") != std::string_view::npos ||
-                            ((marks.underscore || !marks.ascii) && line.find("_nop") != std::string_view::npos))) {
-    write_folder_prompt(rs);
-    rs.bat_stage = 2;
-  }
-  if (!rs.bat_expansion_off && marks.bang) {
-    // Where delayed expansion is on (cmd /V:ON, or DelayedExpansion in the registry), cmd would read "!x!"
-    // in the path as a variable, quotes or not, and the line would name another item.
-    rs.batch.write("setlocal DisableDelayedExpansion\n");
-    rs.bat_expansion_off = true;
-  }
-  rs.batch.write(line);
-  std::memset(rs.work_line, 0, length);  // only these bytes were written: the buffer is all zeros again
   ++rs.bat_lines;
   return 1;
 }

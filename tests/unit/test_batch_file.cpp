@@ -5,6 +5,7 @@
 #include "tests/unit/fake_machine.h"
 #include "tests/unit/run_fixture.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <filesystem>
@@ -55,6 +56,44 @@ TEST_F(batch_file_test, a_file_path_holding_nop_brings_the_folder_prompt_in_both
   copy_text(rs_->mode_word, "DIR");
   convert_text(files_section({"C:\\x\\my_nop.txt"}));
   EXPECT_EQ(batch(), dir_header(path("report.bat")) + folder_prompt + "DIR \"C:\\x\\my_nop.txt\"   \npause\n");
+}
+
+TEST_F(batch_file_test, the_folder_prompt_comes_for_nop_anywhere_in_a_path_and_only_for_it) {
+  // "_nop" (or a near miss) at every place of paths of several lengths: at the start and end of the path, across
+  // the sixteen-character steps of the scan, after other "_", cut short at the path's end, and in a path that
+  // must be converted to the OEM code page.
+  struct probe {
+    std::string path;
+    bool prompt;
+  };
+  std::vector<probe> probes;
+  for (std::size_t length : {7u, 18u, 19u, 35u, 50u}) {
+    for (std::size_t at = 3; at + 4 <= length; ++at) {
+      std::string p = "C:\\" + std::string(length - 3, 'a');
+      p.replace(at, 4, "_nop");
+      probes.push_back({p, true});
+      p.replace(at, 4, "_noq");
+      probes.push_back({p, false});
+      p.replace(at, 4, "_n_p");
+      probes.push_back({p, false});
+    }
+    std::string cut = "C:\\" + std::string(length - 3, 'b');
+    cut.replace(length - 3, 3, "_no");
+    probes.push_back({cut, false});
+  }
+  probes.push_back({"C:\\a_b_c_d_e_f_g_h_i_j_k_l_nop_m", true});
+  probes.push_back({"C:\\__________________________nop", true});
+  probes.push_back({"C:\\NOP_NOP_nOp_no_op_p_n_o_p.txt", false});
+  probes.push_back({"C:\\Jos\xe9_nop\\x.txt", true});
+  probes.push_back({"C:\\Jos\xe9_no\\p.txt", false});
+  for (const probe& p : probes) {
+    machine_.add_file(p.path);
+    convert_text(files_section({p.path}));
+    const std::string text = batch();
+    EXPECT_EQ(text.find(folder_prompt) != std::string::npos, p.prompt) << p.path;
+    const bool ascii = std::all_of(p.path.begin(), p.path.end(), [](char c) { return c > 0; });
+    EXPECT_NE(text.find(ascii ? "DEL \"" + p.path + "\"\n" : "DEL \"C:\\Jos\x82_no"), std::string::npos) << p.path;
+  }
 }
 
 TEST_F(batch_file_test, percent_signs_are_doubled_so_cmd_reads_the_real_name) {
