@@ -310,22 +310,14 @@ namespace {
 // characters; only a line that fits is of use). Returns the place of the first "\n" or NUL, n when there
 // is none.
 std::size_t scan_and_copy_line(const char* p, std::size_t n, char* buf) {
-  using bytes16 = char __attribute__((vector_size(16)));
   std::size_t i = 0;
   const std::size_t whole = std::min(n, line_capacity) & ~std::size_t{15};
   for (; i < whole; i += 16) {
-    bytes16 c;
-    std::memcpy(&c, p + i, sizeof c);
-    const bytes16 hit = (c == '\n') | (c == 0);
-    std::uint64_t halves[2];
-    std::memcpy(halves, &hit, sizeof halves);
-    if ((halves[0] | halves[1]) != 0) {
-      const std::size_t at = i + (halves[0] != 0 ? static_cast<std::size_t>(__builtin_ctzll(halves[0])) / 8
-                                                 : 8 + static_cast<std::size_t>(__builtin_ctzll(halves[1])) / 8);
-      std::memcpy(buf + i, p + i, at - i);
-      return at;
-    }
+    const chars16 c = load16(p + i);
+    // The whole block is stored (buf has room for it): a copy of just the line's last characters would be
+    // a library call for a varying length. What lies past the line's end in buf is no part of any text.
     std::memcpy(buf + i, &c, sizeof c);
+    if (const unsigned hits = lane_bits((c == '\n') | (c == 0))) return i + static_cast<std::size_t>(__builtin_ctz(hits));
   }
   if (i >= line_capacity) return n == i ? n : i;  // longer than any line that fits: i is no line end
   for (; i < n; ++i) {

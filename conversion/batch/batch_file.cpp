@@ -85,14 +85,11 @@ bool entry_exists(run_state& rs, const char* path) {
 
 namespace {
 
-// Sixteen characters at a time (GCC's portable vector types; the compiler picks the machine's instructions).
+// The characters as unsigned numbers: control characters are those below 0x20, and above 0x7F lies what is
+// not ASCII.
 using bytes16 = unsigned char __attribute__((vector_size(16)));
 
-bytes16 load16(const char* p) {
-  bytes16 v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
+bytes16 load_bytes16(const char* p) { return (bytes16)load16(p); }
 
 // True when one of the characters c is forbidden, or is a backslash after a dot, a blank or another
 // backslash (prev holds the character before each of c).
@@ -100,22 +97,14 @@ bool block_is_unsafe(bytes16 c, bytes16 prev) {
   const auto forbidden = (c < 0x20) | (c == '"') | (c == '<') | (c == '>') | (c == '|') | (c == '*') |
                          (c == '?') | (c == '/') | (c == ':');
   const auto bad_end = (c == '\\') & ((prev == '.') | (prev == ' ') | (prev == '\\'));
-  const auto any = forbidden | bad_end;
-  std::uint64_t halves[2];
-  std::memcpy(halves, &any, sizeof halves);
-  return (halves[0] | halves[1]) != 0;
+  return lane_bits(forbidden | bad_end) != 0;
 }
 
-bool holds_nop_at(const char* p, std::size_t n, std::size_t i) {
-  return i + 4 <= n && p[i + 1] == 'n' && p[i + 2] == 'o' && p[i + 3] == 'p';
-}
-
-// Whether one of the "_" marked in eight lanes (a byte of set bits each) from `base` on begins "_nop".
-bool nop_in_lanes(const char* p, std::size_t n, std::size_t base, std::uint64_t unders) {
-  while (unders != 0) {
-    const std::size_t lane = static_cast<std::size_t>(__builtin_ctzll(unders)) / 8;
-    unders &= ~(0xFFull << (lane * 8));
-    if (holds_nop_at(p, n, base + lane)) return true;
+// Whether one of the "_" marked in `unders` (bit k for the character at base + k) begins "_nop".
+bool nop_at_any(const char* p, std::size_t n, std::size_t base, unsigned unders) {
+  for (; unders != 0; unders &= unders - 1) {
+    const std::size_t i = base + static_cast<std::size_t>(__builtin_ctz(unders));
+    if (i + 4 <= n && p[i + 1] == 'n' && p[i + 2] == 'o' && p[i + 3] == 'p') return true;
   }
   return false;
 }
@@ -132,29 +121,20 @@ path_marks marks_of(std::string_view text) {
   path_marks m;
   const char* const p = text.data();
   const std::size_t n = text.size();
-  std::uint64_t high = 0, bangs = 0;
+  unsigned high = 0, bangs = 0;
   std::size_t i = 0;
   for (; i + 16 <= n; i += 16) {
-    const bytes16 c = load16(p + i);
-    const auto is_high = c >= 0x80, is_percent = c == '%', is_bang = c == '!', is_under = c == '_';
-    std::uint64_t h[2], pc[2], b[2], u[2];
-    std::memcpy(h, &is_high, sizeof h);
-    std::memcpy(pc, &is_percent, sizeof pc);
-    std::memcpy(b, &is_bang, sizeof b);
-    std::memcpy(u, &is_under, sizeof u);
-    high |= h[0] | h[1];
-    bangs |= b[0] | b[1];
-    // Each match is a byte of eight set bits. Most paths hold no "%": counting is skipped for them.
-    if ((pc[0] | pc[1]) != 0) {
-      m.percents += static_cast<std::size_t>(__builtin_popcountll(pc[0]) + __builtin_popcountll(pc[1])) / 8;
-    }
-    if (!m.nop && (u[0] | u[1]) != 0) m.nop = nop_in_lanes(p, n, i, u[0]) || nop_in_lanes(p, n, i + 8, u[1]);
+    const bytes16 c = load_bytes16(p + i);
+    high |= lane_bits(c >= 0x80);
+    bangs |= lane_bits(c == '!');
+    if (const unsigned percents = lane_bits(c == '%')) m.percents += static_cast<std::size_t>(__builtin_popcount(percents));
+    if (const unsigned unders = lane_bits(c == '_'); unders != 0 && !m.nop) m.nop = nop_at_any(p, n, i, unders);
   }
   for (; i < n; ++i) {
     high |= static_cast<unsigned char>(p[i]) & 0x80u;
     bangs |= p[i] == '!';
     m.percents += p[i] == '%';
-    if (!m.nop && p[i] == '_') m.nop = holds_nop_at(p, n, i);
+    if (p[i] == '_' && !m.nop) m.nop = nop_at_any(p, n, i, 1);
   }
   m.ascii = high == 0;
   m.bang = bangs != 0;
@@ -174,18 +154,18 @@ bool batch_path_is_safe(std::string_view path) {
   const std::size_t n = path.size();
   std::size_t i = 3;
   for (; i + 16 <= n; i += 16) {
-    if (block_is_unsafe(load16(p + i), load16(p + i - 1))) return false;
+    if (block_is_unsafe(load_bytes16(p + i), load_bytes16(p + i - 1))) return false;
   }
   if (i < n && n >= 19) {
     // The last sixteen characters, overlapping those already seen.
-    if (block_is_unsafe(load16(p + n - 16), load16(p + n - 17))) return false;
+    if (block_is_unsafe(load_bytes16(p + n - 16), load_bytes16(p + n - 17))) return false;
   } else if (i < n) {
     char tail[16], before[16];
     std::memset(tail, 'a', sizeof tail);
     std::memset(before, 'a', sizeof before);
     std::memcpy(tail, p + i, n - i);
     std::memcpy(before, p + i - 1, n - i);
-    if (block_is_unsafe(load16(tail), load16(before))) return false;
+    if (block_is_unsafe(load_bytes16(tail), load_bytes16(before))) return false;
   }
   const char last = p[n - 1];
   return last != '.' && last != ' ' && last != '\\';
