@@ -264,6 +264,13 @@ entry_status read_report_entry(run_state& rs, entry_kind kind) {
   return rs.report->read_entry(kind, rs.line_buf, rs.line_len, rs.line_state);
 }
 
+entry_status read_report_file_entry(run_state& rs, std::string_view& text, std::size_t& tab) {
+  rs.line_len = 0;
+  const entry_status status = rs.report->read_file_entry(rs.line_buf, text, tab, rs.line_state);
+  if (text.data() == rs.line_buf) rs.line_len = static_cast<int>(text.size());
+  return status;
+}
+
 entry_status read_report_entry2(run_state& rs, entry_kind kind) {
   int length = 0;
   return rs.report->read_entry(kind, rs.line_buf2, length, rs.line2_state);

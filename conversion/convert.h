@@ -27,6 +27,10 @@ int read_report_line2(run_state& rs);
 // section it returns section_end and leaves that line for read_report_line.
 entry_status read_report_entry(run_state& rs, entry_kind kind);
 entry_status read_report_entry2(run_state& rs, entry_kind kind);
+// The next entry of a file-system section, as read_report_entry reads it, but as a view without its line end:
+// straight from the report's block when it needs no repair (valid until the next read), else from line_buf.
+// Sets line_state; `tab` is the place of the first TAB (text.size() when none).
+entry_status read_report_file_entry(run_state& rs, std::string_view& text, std::size_t& tab);
 // The count after the colon of the section title in line_buf; its text is left in out_line. A count beyond
 // the range of an int is taken as the nearest value in range.
 int parse_count(run_state& rs);

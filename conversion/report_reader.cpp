@@ -327,33 +327,84 @@ std::size_t scan_and_copy_line(const char* p, std::size_t n, char* buf) {
   return n;
 }
 
+// The length of the line at p, up to its '\n' or a NUL (returns n, or line_capacity or more, when neither
+// comes in time), and the place of its first TAB (npos, or a place past the line's end, when it holds none).
+std::size_t scan_line(const char* p, std::size_t n, std::size_t& tab) {
+  tab = std::string_view::npos;
+  std::size_t i = 0;
+  const std::size_t whole = std::min(n, line_capacity) & ~std::size_t{15};
+  for (; i < whole; i += 16) {
+    const chars16 c = load16(p + i);
+    // A TAB past the line's end may be taken here: the caller keeps the place only within the line.
+    const unsigned tabs = lane_bits(c == '\t');
+    if (tabs != 0 && tab == std::string_view::npos) tab = i + static_cast<std::size_t>(__builtin_ctz(tabs));
+    if (const unsigned ends = lane_bits((c == '\n') | (c == 0))) return i + static_cast<std::size_t>(__builtin_ctz(ends));
+  }
+  if (i >= line_capacity) return n == i ? n : i;  // longer than any line that fits: i is no line end
+  for (; i < n; ++i) {
+    if (p[i] == '\n' || p[i] == 0) return i;
+    if (p[i] == '\t' && tab == std::string_view::npos) tab = i;
+  }
+  return n;
+}
+
 }  // namespace
 
-bool report_reader::take_plain_line(char (&buf)[line_capacity], std::size_t& length, bool& had_cr) {
+bool report_reader::plain_reading() const {
   // Only when nothing waits in the ring (the lines must come in order), in the ANSI encoding (no conversion),
   // and after the first line (which tells whether lines are joined).
-  if (ring_count_ != 0 || encoding_ != report_encoding::ansi || !first_line_seen_) return false;
+  return ring_count_ == 0 && encoding_ == report_encoding::ansi && first_line_seen_;
+}
+
+bool report_reader::is_plain_line(std::size_t bytes, std::size_t& text, bool& had_cr) const {
   const char* p = block_.get() + block_pos_;
   const std::size_t avail = block_end_ - block_pos_;
-  // One pass finds the line end (or a NUL first) and copies the line into buf.
-  const std::size_t bytes = scan_and_copy_line(p, avail, buf);
   // The line goes on in the next block, holds a NUL, or is too long to be one of these: the general way.
-  if (bytes >= avail || bytes > text_room || p[bytes] != '\n') {
-    buf[0] = '\0';
-    return false;
-  }
-  const bool cr = bytes > 0 && p[bytes - 1] == '\r';
-  const std::size_t text = bytes - (cr ? 1 : 0);
+  if (bytes >= avail || bytes > text_room || p[bytes] != '\n') return false;
+  had_cr = bytes > 0 && p[bytes - 1] == '\r';
+  text = bytes - (had_cr ? 1 : 0);
   // Blank, possibly the first piece of a broken entry, or a section's end: the general way handles these.
-  if (text == 0 || (joins_wrapped_ && text == wrap_length) ||
-      is_section_boundary(std::string_view(p, text))) {
+  return !(text == 0 || (joins_wrapped_ && text == wrap_length) || is_section_boundary(std::string_view(p, text)));
+}
+
+bool report_reader::take_plain_line(char (&buf)[line_capacity], std::size_t& length, bool& had_cr) {
+  if (!plain_reading()) return false;
+  // One pass finds the line end (or a NUL first) and copies the line into buf.
+  const std::size_t bytes = scan_and_copy_line(block_.get() + block_pos_, block_end_ - block_pos_, buf);
+  if (!is_plain_line(bytes, length, had_cr)) {
     buf[0] = '\0';
     return false;
   }
   block_pos_ += bytes + 1;
-  length = text;
-  had_cr = cr;
   return true;
+}
+
+bool report_reader::take_plain_text(std::string_view& text, std::size_t& tab) {
+  if (!plain_reading()) return false;
+  const char* p = block_.get() + block_pos_;
+  const std::size_t bytes = scan_line(p, block_end_ - block_pos_, tab);
+  std::size_t length = 0;
+  bool had_cr = false;
+  if (!is_plain_line(bytes, length, had_cr)) return false;
+  block_pos_ += bytes + 1;
+  text = std::string_view(p, length);
+  tab = std::min(tab, length);
+  return true;
+}
+
+entry_status report_reader::read_file_entry(char (&buf)[line_capacity], std::string_view& text, std::size_t& tab,
+                                            line_flags& flags) {
+  if (take_plain_text(text, tab)) {
+    buf[0] = '\0';
+    flags = line_flags{};
+    return entry_status::entry;
+  }
+  int length = 0;
+  const entry_status status = read_entry(entry_kind::file_system, buf, length, flags);
+  text = std::string_view(buf, static_cast<std::size_t>(length));
+  if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
+  tab = std::min(text.find('\t'), text.size());
+  return status;
 }
 
 // Whether the next line, still unread in the block, starts with a hive name and a backslash, seen from its raw

@@ -57,6 +57,12 @@ public:
   // An entry always ends with "\n" unless it was cut.
   entry_status read_entry(entry_kind kind, char (&buf)[line_capacity], int& length, line_flags& flags);
 
+  // The same entry as read_entry gives for entry_kind::file_system, as a view without its line end: into the
+  // reader's block when the line lies whole in it and needs no repair (valid until the next read), into buf
+  // otherwise. `tab` is the place of the entry's first TAB (text.size() when it holds none).
+  entry_status read_file_entry(char (&buf)[line_capacity], std::string_view& text, std::size_t& tab,
+                               line_flags& flags);
+
   report_encoding encoding() const { return encoding_; }
   // True when reading the stream failed (a folder, a device error): the input ended early, not at its end.
   bool read_failed() const { return read_failed_; }
@@ -72,6 +78,13 @@ private:
   // The next line when it lies whole in the block and needs none of the reader's repairs: copied into buf
   // straight from the block and consumed. False, with nothing consumed, otherwise.
   bool take_plain_line(char (&buf)[line_capacity], std::size_t& length, bool& had_cr);
+  // The same test without the copy: the line's text (without its line end) stays in the block.
+  bool take_plain_text(std::string_view& text, std::size_t& tab);
+  // Whether the line of `bytes` characters at the block's position, which scanning ended at the character
+  // after it, can be handed out as it stands; sets its text's length and whether it ended in CR LF.
+  bool is_plain_line(std::size_t bytes, std::size_t& text, bool& had_cr) const;
+  // Whether the fast ways may be tried at all (nothing waits in the ring, no conversion, past the first line).
+  bool plain_reading() const;
   bool next_plainly_starts_with_hive() const;
   bool fill_block();
   bool next_physical();

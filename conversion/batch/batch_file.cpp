@@ -122,19 +122,24 @@ path_marks marks_of(std::string_view text) {
   const char* const p = text.data();
   const std::size_t n = text.size();
   unsigned high = 0, bangs = 0;
+  // Adds the marks of the sixteen characters from `base` on, of which only the lanes in `keep` are new.
+  const auto mark = [&](const char* block, std::size_t base, unsigned keep) {
+    const bytes16 c = load_bytes16(block);
+    high |= lane_bits(c >= 0x80) & keep;
+    bangs |= lane_bits(c == '!') & keep;
+    if (const unsigned percents = lane_bits(c == '%') & keep) m.percents += static_cast<std::size_t>(__builtin_popcount(percents));
+    if (const unsigned unders = lane_bits(c == '_') & keep; unders != 0 && !m.nop) m.nop = nop_at_any(p, n, base, unders);
+  };
   std::size_t i = 0;
-  for (; i + 16 <= n; i += 16) {
-    const bytes16 c = load_bytes16(p + i);
-    high |= lane_bits(c >= 0x80);
-    bangs |= lane_bits(c == '!');
-    if (const unsigned percents = lane_bits(c == '%')) m.percents += static_cast<std::size_t>(__builtin_popcount(percents));
-    if (const unsigned unders = lane_bits(c == '_'); unders != 0 && !m.nop) m.nop = nop_at_any(p, n, i, unders);
-  }
-  for (; i < n; ++i) {
-    high |= static_cast<unsigned char>(p[i]) & 0x80u;
-    bangs |= p[i] == '!';
-    m.percents += p[i] == '%';
-    if (p[i] == '_' && !m.nop) m.nop = nop_at_any(p, n, i, 1);
+  for (; i + 16 <= n; i += 16) mark(p + i, i, 0xFFFF);
+  if (i < n && n >= 16) {
+    // The last sixteen characters, of which those already seen are left out.
+    mark(p + n - 16, n - 16, (0xFFFFu << (16 - (n - i))) & 0xFFFF);
+  } else if (i < n) {
+    char tail[16];
+    std::memset(tail, 'a', sizeof tail);
+    std::memcpy(tail, p, n);
+    mark(tail, 0, (1u << n) - 1);
   }
   m.ascii = high == 0;
   m.bang = bangs != 0;

@@ -62,14 +62,21 @@ private:
   std::size_t count_ = 0;
 };
 
+// An entry line names a file when it starts with a drive ("X:"); Regshot 1.9.1 follows each with a line of
+// date, attributes and size, which starts otherwise.
+bool is_file_entry(std::string_view line) {
+  return line.size() >= 2 && line[1] == ':' && line[0] != ' ' && line[0] != '\t';
+}
+
 void handle_files_queued(run_state& rs, int announced, file_queue& queue) {
+  std::string_view line;
+  std::size_t tab = 0;
   for (int handled = 0; handled < announced;) {
-    if (read_report_entry(rs, entry_kind::file_system) != entry_status::entry) break;
-    const std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
-    if (line.size() < 2 || line[1] != ':' || line[0] == ' ' || line[0] == '\t') continue;
+    if (read_report_file_entry(rs, line, tab) != entry_status::entry) break;
+    if (!is_file_entry(line)) continue;
     ++handled;
     if (rs.line_state.damaged()) continue;  // the text is not the file's real path
-    const std::string_view path = entry_path_of(line);
+    const std::string_view path = line.substr(0, tab);
     // A path too long to be written gets no line (nor any question to the machine) wherever it lies.
     if (path.size() > entry_path_capacity) continue;
     queue.add(path);
@@ -96,13 +103,14 @@ void handle_files_added(run_state& rs) {
     queue.finish_all();
     return;
   }
+  std::string_view line;
+  std::size_t tab = 0;
   for (int handled = 0; handled < announced;) {
-    if (read_report_entry(rs, entry_kind::file_system) != entry_status::entry) return;
-    const std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
-    if (line.size() < 2 || line[1] != ':' || line[0] == ' ' || line[0] == '\t') continue;
+    if (read_report_file_entry(rs, line, tab) != entry_status::entry) return;
+    if (!is_file_entry(line)) continue;
     ++handled;
     if (rs.line_state.damaged()) continue;  // the text is not the file's real path
-    write_batch_entry(rs, entry_path_of(line));
+    write_batch_entry(rs, line.substr(0, tab));  // the path ends at the first TAB or the line's end
   }
 }
 

@@ -104,6 +104,36 @@ TEST_F(batch_file_test, percent_signs_are_doubled_so_cmd_reads_the_real_name) {
                          "DEL \"C:\\a\\%%PATH%%.txt\"\npause\n");
 }
 
+TEST_F(batch_file_test, percent_bang_and_non_ascii_are_seen_at_every_place_of_a_path) {
+  // The path is looked at sixteen characters at a time, the last ones apart: a mark missed at some place
+  // would leave a "%" single (another file for cmd), a "!" without the line that switches delayed expansion
+  // off, or a character of the ANSI code page unconverted.
+  for (const char special : {'%', '!', '\xE9'}) {
+    for (const std::size_t length : {5u, 15u, 16u, 17u, 19u, 31u, 32u, 33u, 47u, 60u}) {
+      std::vector<std::string> paths;
+      std::string lines;
+      for (std::size_t at = 3; at < length; ++at) {
+        std::string p = "C:\\" + std::string(length - 3, 'a');
+        p[at] = special;
+        if (at + 1 < length && special == '%') p[length - 1] = '%';  // a second one, at the end
+        machine_.add_file(p);
+        paths.push_back(p);
+        std::string written;
+        for (const char c : p) {
+          if (c == '%') written += "%%";
+          else if (c == '\xE9') written += '\x82';
+          else written += c;
+        }
+        lines += "DEL \"" + written + "\"\n";
+      }
+      convert_text(files_section(paths));
+      const std::string expansion_off = special == '!' ? "setlocal DisableDelayedExpansion\n" : "";
+      ASSERT_EQ(batch(), del_header(path("report.bat")) + expansion_off + lines + "pause\n")
+          << "'" << special << "' in paths of " << length;
+    }
+  }
+}
+
 TEST_F(batch_file_test, the_batch_name_in_the_header_is_written_as_cmd_reads_it) {
   const std::string folder = "100% sure";
   std::filesystem::create_directory(path(folder));

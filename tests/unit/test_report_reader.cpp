@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -290,6 +291,66 @@ TEST_F(reader_test, entries_read_from_the_block_match_the_line_rules_at_every_le
   }
   EXPECT_EQ(entry(entry_kind::file_system, text), entry_status::section_end);
   EXPECT_EQ(line(), "----------------------------------\n");
+}
+
+// File entries handed out as views (straight from the block where possible) must be what read_entry gives,
+// without the line end: TABs at every place (also right before CR and in the line's last block), NULs, blank
+// lines, lines broken at 1000 characters and joined, lines longer than the buffer, and block ends crossed.
+TEST_F(reader_test, file_entries_as_views_are_the_entries_read_entry_gives) {
+  std::string body;
+  for (std::size_t n = 1; n <= 40; ++n) {
+    for (std::size_t at = 0; at < n; ++at) {
+      std::string t(n, 'p');
+      t[at] = '\t';
+      if (n > 3 && at + 2 < n) t[at + 2] = '\t';  // a second TAB: only the first counts
+      body += t + (at % 2 == 0 ? "\r\n" : "\n");
+    }
+    body += std::string(n, 'q') + "\r\n\r\n";
+    body += std::string("C:\\x\0y", 6) + "\r\n";
+  }
+  body += std::string(1000, 'w') + "\r\n" + "tail of a broken line\tsize\r\n";
+  body += std::string(1000, 'v') + "\r\n" + std::string(1000, 'v') + "\r\n" + "end\r\n";
+  body += std::string(9000, 'l') + "\tafter\r\n";
+  // Lines of 1 to 37 characters, most with a TAB, past eight block ends: some end in the last characters
+  // of a block, which are looked at one by one.
+  for (std::size_t k = 0; body.size() < 8 * 65536; ++k) {
+    std::string t(1 + k % 37, static_cast<char>('a' + k % 20));
+    if (k % 5 != 0) t[(k * 7) % t.size()] = '\t';
+    body += t + (k % 4 == 0 ? "\n" : "\r\n");
+  }
+  body += "----------------------------------\r\n";
+  for (const char* heading : {"Regshot 1.9.1\r\n", "Regshot 1.8.2\r\n"}) {
+    const std::string report = heading + body;
+    std::vector<std::string> texts;
+    std::vector<line_flags> flags;
+    open(report);
+    line();
+    std::string text;
+    entry_status s;
+    while ((s = entry(entry_kind::file_system, text)) == entry_status::entry) {
+      texts.push_back(text);
+      flags.push_back(flags_);
+    }
+    ASSERT_EQ(s, entry_status::section_end);
+    ASSERT_GT(texts.size(), 5000u);
+
+    open(report);
+    line();
+    std::string_view view;
+    std::size_t tab = 0;
+    for (std::size_t k = 0; k < texts.size(); ++k) {
+      ASSERT_EQ(reader_->read_file_entry(buf_, view, tab, flags_), entry_status::entry) << heading << k;
+      std::string want = texts[k];
+      if (!want.empty() && want.back() == '\n') want.pop_back();
+      ASSERT_EQ(std::string(view), want) << heading << k;
+      ASSERT_EQ(tab, std::min(want.find('\t'), want.size())) << heading << k;
+      ASSERT_EQ(flags_.cut, flags[k].cut) << heading << k;
+      ASSERT_EQ(flags_.had_nul, flags[k].had_nul) << heading << k;
+      ASSERT_EQ(flags_.lossy, flags[k].lossy) << heading << k;
+    }
+    EXPECT_EQ(reader_->read_file_entry(buf_, view, tab, flags_), entry_status::section_end);
+    EXPECT_EQ(line(), "----------------------------------\n");
+  }
 }
 
 // Whether a registry entry goes on over the next line is told from that line's first characters, also
