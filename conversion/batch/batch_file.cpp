@@ -185,9 +185,11 @@ std::string_view entry_path_of(std::string_view line, std::size_t start) {
 
 int write_batch_entry(run_state& rs, std::string_view path) {
   // A path cut to fit, or one that could name something else, gets no line.
-  if (path.size() > entry_path_capacity || !batch_path_is_safe(path)) return 0;
+  if (path.size() > entry_path_capacity) return 0;
+  // Copied for the machine before the safety test, not after it: the copy's writes are then done when the
+  // machine reads the text, instead of holding its reads up.
   copy_text(rs.out_line, path);
-  if (!entry_exists(rs, rs.out_line)) return 0;
+  if (!batch_path_is_safe(path) || !entry_exists(rs, rs.out_line)) return 0;
   const path_marks marks = marks_of(path);
   std::string converted;
   std::string_view oem = path;
