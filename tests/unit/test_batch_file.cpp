@@ -309,6 +309,17 @@ TEST(batch_path_safety, answers_as_the_rules_read_character_by_character) {
   }
   EXPECT_GT(safe, 2000);
   EXPECT_LT(safe, 18000);
+  // Every character at every place of paths whose characters fill one, two or more steps of sixteen, the
+  // last step overlapping the one before.
+  for (int b = 0; b < 256; ++b) {
+    for (const std::size_t length : {4u, 18u, 19u, 20u, 34u, 35u, 36u}) {
+      for (std::size_t at = 3; at < length; ++at) {
+        std::string path = "C:\\" + std::string(length - 3, 'a');
+        path[at] = static_cast<char>(b);
+        ASSERT_EQ(batch_path_is_safe(path), by_the_rules(path)) << "character " << b << " at " << at;
+      }
+    }
+  }
 }
 
 }  // namespace
