@@ -70,13 +70,20 @@ bool utf16_from_utf8(std::string_view in, std::u16string& out) {
 
 }  // namespace
 
-bool is_section_boundary(std::string_view line) {
-  // Every boundary starts with one of these letters; nearly every line is answered by its first character.
-  if (line.empty()) return false;
-  switch (line[0]) {
-    case '-': case 'K': case 'V': case 'F': case 'T': break;
+namespace {
+
+// Every boundary starts with one of these characters: nearly every line is answered by its first one.
+inline bool may_start_boundary(char first) {
+  switch (first) {
+    case '-': case 'K': case 'V': case 'F': case 'T': return true;
     default: return false;
   }
+}
+
+}  // namespace
+
+bool is_section_boundary(std::string_view line) {
+  if (line.empty() || !may_start_boundary(line[0])) return false;
   if (starts_with(line, dashes)) return true;
   for (std::string_view title : titles) {
     if (starts_with(line, title)) return true;
@@ -335,10 +342,15 @@ std::size_t scan_line(const char* p, std::size_t n, std::size_t& tab) {
   const std::size_t whole = std::min(n, line_capacity) & ~std::size_t{15};
   for (; i < whole; i += 16) {
     const chars16 c = load16(p + i);
+    const auto is_end = (c == '\n') | (c == 0);
+    const unsigned hits = lane_bits(is_end | (c == '\t'));
+    if (hits == 0) continue;  // most blocks of a line
+    const unsigned ends = lane_bits(is_end);
     // A TAB past the line's end may be taken here: the caller keeps the place only within the line.
-    const unsigned tabs = lane_bits(c == '\t');
-    if (tabs != 0 && tab == std::string_view::npos) tab = i + static_cast<std::size_t>(__builtin_ctz(tabs));
-    if (const unsigned ends = lane_bits((c == '\n') | (c == 0))) return i + static_cast<std::size_t>(__builtin_ctz(ends));
+    if (const unsigned tabs = hits & ~ends; tabs != 0 && tab == std::string_view::npos) {
+      tab = i + static_cast<std::size_t>(__builtin_ctz(tabs));
+    }
+    if (ends != 0) return i + static_cast<std::size_t>(__builtin_ctz(ends));
   }
   if (i >= line_capacity) return n == i ? n : i;  // longer than any line that fits: i is no line end
   for (; i < n; ++i) {
@@ -350,13 +362,13 @@ std::size_t scan_line(const char* p, std::size_t n, std::size_t& tab) {
 
 }  // namespace
 
-bool report_reader::plain_reading() const {
+inline bool report_reader::plain_reading() const {
   // Only when nothing waits in the ring (the lines must come in order), in the ANSI encoding (no conversion),
   // and after the first line (which tells whether lines are joined).
   return ring_count_ == 0 && encoding_ == report_encoding::ansi && first_line_seen_;
 }
 
-bool report_reader::is_plain_line(std::size_t bytes, std::size_t& text, bool& had_cr) const {
+inline bool report_reader::is_plain_line(std::size_t bytes, std::size_t& text, bool& had_cr) const {
   const char* p = block_.get() + block_pos_;
   const std::size_t avail = block_end_ - block_pos_;
   // The line goes on in the next block, holds a NUL, or is too long to be one of these: the general way.
@@ -364,7 +376,8 @@ bool report_reader::is_plain_line(std::size_t bytes, std::size_t& text, bool& ha
   had_cr = bytes > 0 && p[bytes - 1] == '\r';
   text = bytes - (had_cr ? 1 : 0);
   // Blank, possibly the first piece of a broken entry, or a section's end: the general way handles these.
-  return !(text == 0 || (joins_wrapped_ && text == wrap_length) || is_section_boundary(std::string_view(p, text)));
+  return !(text == 0 || (joins_wrapped_ && text == wrap_length) ||
+           (may_start_boundary(p[0]) && is_section_boundary(std::string_view(p, text))));
 }
 
 bool report_reader::take_plain_line(char (&buf)[line_capacity], std::size_t& length, bool& had_cr) {
