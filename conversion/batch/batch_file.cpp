@@ -204,7 +204,18 @@ std::string_view entry_path_of(std::string_view line, std::size_t start) {
   return line.substr(0, find_either(line, '\t', '\n'));
 }
 
-int write_batch_entry(run_state& rs, std::string_view path) {
+batch_verb batch_verb_of(const run_state& rs) {
+  batch_verb v;
+  v.word = view_of(rs.mode_word);
+  const char second = v.word.size() > 1 ? v.word[1] : v.word.size() == 1 ? ' ' : '"';
+  // A line is a DIR line when the second letter of its verb is "I"; the header is the listing one for "I" only.
+  v.dir_line = second == 'I' || second == 'i';
+  v.dir_header = second == 'I';
+  v.names_nop = v.word.find("_nop") != std::string_view::npos;
+  return v;
+}
+
+int write_batch_entry(run_state& rs, const batch_verb& verb, std::string_view path) {
   // A path cut to fit, or one that could name something else, gets no line.
   if (path.size() > entry_path_capacity) return 0;
   // Copied for the machine before the safety test, not after it: the copy's writes are then done when the
@@ -224,23 +235,20 @@ int write_batch_entry(run_state& rs, std::string_view path) {
   }
 
   // The line: verb, blank, the path in quotes with every "%" doubled, three blanks in a DIR line, the line end.
-  const std::string_view verb = view_of(rs.mode_word);
-  const char second = verb.size() > 1 ? verb[1] : verb.size() == 1 ? ' ' : '"';
-  // A line is a DIR line when the second letter of its verb is "I".
-  const bool dir_line = second == 'I' || second == 'i';
-  const std::size_t length = verb.size() + 2 + oem.size() + percents + 1 + (dir_line ? 3 : 0) + 1;
+  const std::string_view word = verb.word;
+  const std::size_t length = word.size() + 2 + oem.size() + percents + 1 + (verb.dir_line ? 3 : 0) + 1;
   if (length >= work_line_capacity) {  // the line could not be written whole
     clear_text(rs.work_line);
     return 0;
   }
 
   if (rs.bat_stage == 0) {
-    write_header(rs, second == 'I');
+    write_header(rs, verb.dir_header);
     rs.bat_stage = 1;
   }
   // The prompt comes before the first line that names "_nop", in its verb or its path (the characters
   // around the path cannot be part of it).
-  if (rs.bat_stage == 1 && (nop || verb.find("_nop") != std::string_view::npos)) {
+  if (rs.bat_stage == 1 && (nop || verb.names_nop)) {
     write_folder_prompt(rs);
     rs.bat_stage = 2;
   }
@@ -254,8 +262,8 @@ int write_batch_entry(run_state& rs, std::string_view path) {
   // Composed straight into the output's block where it has room; in work_line otherwise.
   char* const room = rs.batch.reserve(length);
   char* out = room != nullptr ? room : rs.work_line;
-  std::memcpy(out, verb.data(), verb.size());
-  out += verb.size();
+  std::memcpy(out, word.data(), word.size());
+  out += word.size();
   *out++ = ' ';
   *out++ = '"';
   if (percents == 0) {
@@ -268,7 +276,7 @@ int write_batch_entry(run_state& rs, std::string_view path) {
     }
   }
   *out++ = '"';
-  if (dir_line) out = std::copy_n("   ", 3, out);
+  if (verb.dir_line) out = std::copy_n("   ", 3, out);
   *out++ = '\n';
   if (room != nullptr) {
     rs.batch.commit(length);

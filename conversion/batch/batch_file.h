@@ -22,9 +22,20 @@ bool batch_path_is_safe(std::string_view path);
 // The path of a folder or file entry: from `start` up to the first TAB or line end.
 std::string_view entry_path_of(std::string_view line, std::size_t start = 0);
 
-// Writes the command line for an entry path with mode_word as its verb, if the item still exists, preceded by
-// the header and the folder prompt when they are due, and before the first path holding "!" by a line that
-// switches cmd's delayed expansion off. Returns 1 when a line was written, 0 otherwise.
-int write_batch_entry(run_state& rs, std::string_view path);
+// What the command lines take from mode_word, worked out once for a section (mode_word does not change
+// within one): the verb, and what its second letter and a "_nop" in it decide.
+struct batch_verb {
+  std::string_view word;    // a view of mode_word
+  bool dir_line = false;    // its second letter is "I" or "i": three blanks follow the path
+  bool dir_header = false;  // its second letter is "I": the listing form of the header
+  bool names_nop = false;   // it holds "_nop": the folder prompt comes before its first line
+};
+batch_verb batch_verb_of(const run_state& rs);
+
+// Writes the command line for an entry path with the verb (from batch_verb_of, since mode_word last changed),
+// if the item still exists, preceded by the header and the folder prompt when they are due, and before the
+// first path holding "!" by a line that switches cmd's delayed expansion off. Returns 1 when a line was
+// written, 0 otherwise.
+int write_batch_entry(run_state& rs, const batch_verb& verb, std::string_view path);
 
 }  // namespace resivex

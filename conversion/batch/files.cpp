@@ -18,7 +18,7 @@ namespace {
 // when the path leaves the queue, in the order of the report, so that the waits of several paths overlap.
 class file_queue {
 public:
-  explicit file_queue(run_state& rs) : rs_(rs) {}
+  file_queue(run_state& rs, const batch_verb& verb) : rs_(rs), verb_(verb) {}
   file_queue(const file_queue&) = delete;
   file_queue& operator=(const file_queue&) = delete;
 
@@ -53,10 +53,11 @@ private:
     head_ = (head_ + 1) % depth;
     --count_;
     const std::string_view path(w.text, w.length);
-    if (!rs_.folders.contains_or_below(path, w.lookups)) write_batch_entry(rs_, path);
+    if (!rs_.folders.contains_or_below(path, w.lookups)) write_batch_entry(rs_, verb_, path);
   }
 
   run_state& rs_;
+  const batch_verb verb_;
   std::array<waiting, depth> items_;
   std::size_t head_ = 0;
   std::size_t count_ = 0;
@@ -88,12 +89,13 @@ void handle_files_queued(run_state& rs, int announced, file_queue& queue) {
 void handle_files_added(run_state& rs) {
   const int announced = parse_count(rs);
   if (read_report_line(rs) == 0) return;  // the row of dashes under the title
+  const batch_verb verb = batch_verb_of(rs);
   // Entries stand on consecutive lines (Regshot up to 1.9.0) or each is followed by a line of date,
   // attributes and size (1.9.1); the reader stops at the section's end, so both layouts are read alike.
   if (rs.folders_stored > 0) {
     // The stored folders do not change in this section, so a file's test may wait in the queue; every
     // path read is finished before the section ends, even when reading fails on the way.
-    file_queue queue(rs);
+    file_queue queue(rs, verb);
     try {
       handle_files_queued(rs, announced, queue);
     } catch (...) {
@@ -110,7 +112,7 @@ void handle_files_added(run_state& rs) {
     if (!is_file_entry(line)) continue;
     ++handled;
     if (rs.line_state.damaged()) continue;  // the text is not the file's real path
-    write_batch_entry(rs, line.substr(0, tab));  // the path ends at the first TAB or the line's end
+    write_batch_entry(rs, verb, line.substr(0, tab));  // the path ends at the first TAB or the line's end
   }
 }
 

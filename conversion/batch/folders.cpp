@@ -67,6 +67,7 @@ void handle_folders_added(run_state& rs) {
   if (read_report_line(rs) == 0) return;  // the row of dashes under the title
   mode_word_guard guard(rs);
   if (view_of(rs.mode_word).find("DEL") != std::string_view::npos) copy_text(rs.mode_word, rmdir_verb);
+  const batch_verb verb = batch_verb_of(rs);
 
   for (int handled = 0; handled < announced;) {
     if (read_report_entry(rs, entry_kind::file_system) != entry_status::entry) return;
@@ -81,7 +82,7 @@ void handle_folders_added(run_state& rs) {
     if (path.empty() || program_files_rule(line)) continue;
     const add_folder_result stored = add_folder(rs, path);
     if (stored == add_folder_result::array_full) return;
-    if (stored == add_folder_result::stored) write_batch_entry(rs, path);
+    if (stored == add_folder_result::stored) write_batch_entry(rs, verb, path);
   }
 }
 
