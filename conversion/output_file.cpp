@@ -6,12 +6,6 @@
 
 namespace resivex {
 
-namespace {
-
-constexpr std::size_t block_size = 64 * 1024;
-
-}  // namespace
-
 bool output_file::create(machine& m, const char* path) {
   close();
   failed_ = false;
@@ -36,12 +30,6 @@ void output_file::write(std::string_view text) {
   }
   if (block_ != nullptr) flush_block();  // what came before goes first
   if (std::fwrite(text.data(), 1, text.size(), stream_) != text.size()) failed_ = true;
-}
-
-char* output_file::reserve(std::size_t size) {
-  if (stream_ == nullptr || block_ == nullptr || size == 0 || size > block_size) return nullptr;
-  if (block_size - block_used_ < size) flush_block();
-  return block_.get() + block_used_;
 }
 
 bool output_file::close() {

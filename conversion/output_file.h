@@ -25,7 +25,11 @@ public:
   // Room for `size` characters at the end of what is gathered, for the caller to fill and then count with
   // commit(size): a line composed in place is not copied once more. Null when there is no such room (no
   // block, a text larger than the block, or no open file): the caller then uses write().
-  char* reserve(std::size_t size);
+  char* reserve(std::size_t size) {
+    if (stream_ == nullptr || block_ == nullptr || size == 0 || size > block_size) return nullptr;
+    if (block_size - block_used_ < size) flush_block();
+    return block_.get() + block_used_;
+  }
   void commit(std::size_t size) { block_used_ += size; }
   // Flushes and closes; returns false when any write or the close failed. Closing a closed file is harmless.
   bool close();
@@ -41,6 +45,7 @@ private:
   bool failed_ = false;
   // Lines are gathered here and handed to the stream in large pieces: a script of a million lines would
   // otherwise cost a million stream calls. Without it (no memory for it), each text goes to the stream.
+  static constexpr std::size_t block_size = 64 * 1024;
   std::unique_ptr<char[]> block_;
   std::size_t block_used_ = 0;
 };

@@ -148,23 +148,26 @@ path_marks marks_of(std::string_view text) {
   return m;
 }
 
-// Copies a path that fits into buf, NUL-terminated, sixteen characters at a time (the last step overlapping
-// the one before): a library copy of a varying length costs a call for every entry.
+// Copies n characters sixteen at a time (the last step overlapping the one before), reading and writing
+// nothing outside them: a library copy of a varying length costs a call, and a path is copied for every entry.
+char* copy_chars(char* out, const char* p, std::size_t n) {
+  if (n >= 16) {
+    for (std::size_t i = 0; i + 16 < n; i += 16) std::memcpy(out + i, p + i, 16);
+    std::memcpy(out + n - 16, p + n - 16, 16);
+  } else if (n >= 8) {
+    std::memcpy(out, p, 8);
+    std::memcpy(out + n - 8, p + n - 8, 8);
+  } else {
+    for (std::size_t i = 0; i < n; ++i) out[i] = p[i];
+  }
+  return out + n;
+}
+
+// The path NUL-terminated in buf, which holds any path that gets a line.
 template <std::size_t N>
 void copy_path(char (&buf)[N], std::string_view path) {
   static_assert(N > entry_path_capacity);
-  const char* const p = path.data();
-  const std::size_t n = path.size();
-  if (n >= 16) {
-    for (std::size_t i = 0; i + 16 < n; i += 16) std::memcpy(buf + i, p + i, 16);
-    std::memcpy(buf + n - 16, p + n - 16, 16);
-  } else if (n >= 8) {
-    std::memcpy(buf, p, 8);
-    std::memcpy(buf + n - 8, p + n - 8, 8);
-  } else {
-    for (std::size_t i = 0; i < n; ++i) buf[i] = p[i];
-  }
-  buf[n] = '\0';
+  *copy_chars(buf, path.data(), path.size()) = '\0';
 }
 
 }  // namespace
@@ -262,13 +265,11 @@ int write_batch_entry(run_state& rs, const batch_verb& verb, std::string_view pa
   // Composed straight into the output's block where it has room; in work_line otherwise.
   char* const room = rs.batch.reserve(length);
   char* out = room != nullptr ? room : rs.work_line;
-  std::memcpy(out, word.data(), word.size());
-  out += word.size();
+  out = copy_chars(out, word.data(), word.size());
   *out++ = ' ';
   *out++ = '"';
   if (percents == 0) {
-    std::memcpy(out, oem.data(), oem.size());
-    out += oem.size();
+    out = copy_chars(out, oem.data(), oem.size());
   } else {
     for (char c : oem) {
       *out++ = c;
