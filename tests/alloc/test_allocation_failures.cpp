@@ -117,5 +117,51 @@ TEST_F(allocation_failure_test, no_memory_to_store_the_folders_ends_the_run_with
   EXPECT_TRUE(machine_.windows.empty());
 }
 
+TEST_F(allocation_failure_test, without_memory_for_the_output_blocks_each_line_goes_to_the_file_alone) {
+  // Each output gathers its lines in a 64 KiB block; without one, every line is written on its own (the batch
+  // lines composed in the run's work buffer instead of the block). The files must be the same byte for byte.
+  machine_.add_folder("C:\\F");
+  for (const char* p : {"C:\\a.txt", "C:\\100% sure.txt", "C:\\wow!.txt", "C:\\Jos\xE9.txt", "C:\\x_nop.txt"}) {
+    machine_.add_file(p);
+  }
+  machine_.set_value("HKLM\\Software\\K", "v", win::reg_sz, "now");
+  machine_.set_value("HKLM\\Software\\K", "w", win::reg_sz, "new");
+  std::string files = "Files added: 6\r\n----------------------------------\r\n";
+  for (const char* p : {"C:\\a.txt", "C:\\100% sure.txt", "C:\\wow!.txt", "C:\\Jos\xE9.txt", "C:\\x_nop.txt",
+                        "C:\\F\\inside.txt"}) {
+    files += std::string(p) + "\r\n";
+  }
+  const std::string report = write_file(
+      "report.txt", report_heading + "----------------------------------\r\nFolders added: 1\r\n"
+                    "----------------------------------\r\nC:\\F\r\n\r\n----------------------------------\r\n" +
+                    files + "\r\n----------------------------------\r\nValues added: 1\r\n"
+                    "----------------------------------\r\nHKLM\\Software\\K\\v: \"now\"\r\n\r\n"
+                    "----------------------------------\r\nValues modified: 1\r\n"
+                    "----------------------------------\r\nHKLM\\Software\\K\\w: \"old\"\r\nHKLM\\Software\\K\\w: \"new\"\r\n"
+                    "\r\n----------------------------------\r\nTotal changes: 4\r\n");
+  const auto outputs = [&] {
+    return read_file(path("report.bat")) + "|" + read_file(path("report.reg")) + "|" +
+           read_file(path("report_mods.reg"));
+  };
+  ASSERT_EQ(convert(report).how, run_result::outcome::completed);
+  const std::string with_blocks = outputs();
+  fail_from = 64 * 1024;
+  fail_below = 64 * 1024 + 1;
+  const run_result r = convert(report);
+  fail_from = 0;
+  fail_below = SIZE_MAX;
+  EXPECT_EQ(r.how, run_result::outcome::completed);
+  EXPECT_TRUE(machine_.boxes.empty());
+  EXPECT_EQ(outputs(), with_blocks);
+  // What the run must have written, so that equal outputs mean something.
+  EXPECT_NE(with_blocks.find("DEL \"C:\\100%% sure.txt\""), std::string::npos) << with_blocks;
+  EXPECT_NE(with_blocks.find("setlocal DisableDelayedExpansion\nDEL \"C:\\wow!.txt\""), std::string::npos);
+  EXPECT_NE(with_blocks.find("DEL \"C:\\Jos\x82.txt\""), std::string::npos);
+  EXPECT_NE(with_blocks.find("RMDIR /S %_nop% \"C:\\F\""), std::string::npos);
+  EXPECT_EQ(with_blocks.find("inside"), std::string::npos);
+  EXPECT_NE(with_blocks.find("\"v\"=-"), std::string::npos) << with_blocks;
+  EXPECT_NE(with_blocks.find("\"w\"=\"old\""), std::string::npos) << with_blocks;
+}
+
 }  // namespace
 }  // namespace resivex::testing
