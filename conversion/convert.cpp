@@ -22,17 +22,6 @@ constexpr std::string_view title_folders_added = "Folders added:";
 constexpr std::string_view title_files_added = "Files added:";
 constexpr std::string_view title_total_changes = "Total changes:";
 
-bool same_path_text(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
-}
-
 void choose_reg_header(run_state& rs) {
   const os_version_info v = rs.sys->os_version();
   copy_text(rs.reg_header, v.platform_id == win::ver_platform_win32_nt && v.major > 5
@@ -210,7 +199,7 @@ bool derive_output_names(run_state& rs) {
   }
   copy_text(rs.name_check, view_of(rs.Fileoutn2));
   for (const char* name : {rs.bat_name, rs.Fileoutn2, rs.mods_name, rs.errors_name}) {
-    if (same_path_text(input, name)) {
+    if (equal_ignoring_case(input, name)) {  // Windows file names ignore the case of ASCII letters
       show_message(rs, msg::output_is_report, name);
       return false;
     }

@@ -69,18 +69,18 @@ bool is_file_entry(std::string_view line) {
   return line.size() >= 2 && line[1] == ':' && line[0] != ' ' && line[0] != '\t';
 }
 
-void handle_files_queued(run_state& rs, int announced, file_queue& queue) {
+// Hands take() the path of each entry of the section that names a file as the report wrote it, until the
+// section ends or `announced` entries were read.
+template <class Take>
+void for_each_file_path(run_state& rs, int announced, Take take) {
   std::string_view line;
   std::size_t tab = 0;
   for (int handled = 0; handled < announced;) {
-    if (read_report_file_entry(rs, line, tab) != entry_status::entry) break;
+    if (read_report_file_entry(rs, line, tab) != entry_status::entry) return;
     if (!is_file_entry(line)) continue;
     ++handled;
     if (rs.line_state.damaged()) continue;  // the text is not the file's real path
-    const std::string_view path = line.substr(0, tab);
-    // A path too long to be written gets no line (nor any question to the machine) wherever it lies.
-    if (path.size() > entry_path_capacity) continue;
-    queue.add(path);
+    take(line.substr(0, tab));              // the path ends at the first TAB or the line's end
   }
 }
 
@@ -97,7 +97,10 @@ void handle_files_added(run_state& rs) {
     // path read is finished before the section ends, even when reading fails on the way.
     file_queue queue(rs, verb);
     try {
-      handle_files_queued(rs, announced, queue);
+      for_each_file_path(rs, announced, [&](std::string_view path) {
+        // A path too long to be written gets no line (nor any question to the machine) wherever it lies.
+        if (path.size() <= entry_path_capacity) queue.add(path);
+      });
     } catch (...) {
       queue.finish_all();
       throw;
@@ -105,15 +108,7 @@ void handle_files_added(run_state& rs) {
     queue.finish_all();
     return;
   }
-  std::string_view line;
-  std::size_t tab = 0;
-  for (int handled = 0; handled < announced;) {
-    if (read_report_file_entry(rs, line, tab) != entry_status::entry) return;
-    if (!is_file_entry(line)) continue;
-    ++handled;
-    if (rs.line_state.damaged()) continue;  // the text is not the file's real path
-    write_batch_entry(rs, verb, line.substr(0, tab));  // the path ends at the first TAB or the line's end
-  }
+  for_each_file_path(rs, announced, [&](std::string_view path) { write_batch_entry(rs, verb, path); });
 }
 
 }  // namespace resivex
