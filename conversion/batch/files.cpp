@@ -53,7 +53,12 @@ private:
     head_ = (head_ + 1) % depth;
     --count_;
     const std::string_view path(w.text, w.length);
-    if (!rs_.folders.contains_or_below(path, w.lookups)) write_batch_entry(rs_, verb_, path);
+    try {
+      if (!rs_.folders.contains_or_below(path, w.lookups)) write_batch_entry(rs_, verb_, path);
+    } catch (...) {
+      count_ = 0;  // the run ends here: nothing after this file is written
+      throw;
+    }
   }
 
   run_state& rs_;

@@ -75,6 +75,7 @@ std::uint64_t hash_of(std::string_view text) { return prefix_hasher(text).hash(t
 void folder_index::clear() {
   text_.clear();
   slots_.clear();
+  shift_ = 64;
   length_bits_.clear();
   text_.shrink_to_fit();
   slots_.shrink_to_fit();
@@ -91,7 +92,7 @@ bool folder_index::find(std::string_view path, std::uint64_t hash) const {
   if (slots_.empty()) return false;
   const std::size_t mask = slots_.size() - 1;
   const std::uint64_t tag = hash >> offset_bits;
-  for (std::size_t i = static_cast<std::size_t>(hash) & mask;; i = (i + 1) & mask) {
+  for (std::size_t i = home_of(hash);; i = (i + 1) & mask) {
     const std::uint64_t s = slots_[i];
     if (s == free_slot) return false;
     if ((s >> offset_bits) != tag) continue;
@@ -104,29 +105,58 @@ bool folder_index::find(std::string_view path, std::uint64_t hash) const {
   }
 }
 
-void folder_index::place(std::vector<std::uint64_t>& table, std::uint64_t hash, std::uint64_t offset) {
+void folder_index::place(std::vector<std::uint64_t>& table, std::uint64_t home, std::uint64_t slot) {
   const std::size_t mask = table.size() - 1;
-  std::size_t i = static_cast<std::size_t>(hash) & mask;
+  std::size_t i = static_cast<std::size_t>(home);
   while (table[i] != free_slot) i = (i + 1) & mask;
-  table[i] = (hash >> offset_bits) << offset_bits | offset;
+  table[i] = slot;
 }
 
 void folder_index::grow() {
-  std::vector<std::uint64_t> bigger(slots_.empty() ? 64 : slots_.size() * 2, free_slot);
+  const unsigned shift = slots_.empty() ? 64 - 6 : shift_ - 1;  // 64 slots first, then twice as many
+  const unsigned bits = 64 - shift;
+  std::vector<std::uint64_t> bigger(std::size_t{1} << bits, free_slot);
   for (const std::uint64_t s : slots_) {
     if (s == free_slot) continue;
-    const std::uint64_t offset = s & offset_mask;
-    std::uint32_t length;
-    std::memcpy(&length, text_.data() + offset, sizeof length);
-    const std::string_view stored(text_.data() + offset + sizeof length, length);
-    place(bigger, hash_of(stored), offset);
+    std::uint64_t home;
+    if (bits <= tag_bits) {
+      home = (s >> offset_bits) >> (tag_bits - bits);  // the top bits of the hash, kept in the slot
+    } else {
+      // More slots than the kept bits can tell apart: the path is hashed again.
+      const std::uint64_t offset = s & offset_mask;
+      std::uint32_t length;
+      std::memcpy(&length, text_.data() + offset, sizeof length);
+      home = hash_of(std::string_view(text_.data() + offset + sizeof length, length)) >> shift;
+    }
+    place(bigger, home, s);
   }
   slots_.swap(bigger);
+  shift_ = shift;
 }
 
 void folder_index::insert(std::string_view path) {
   const std::uint64_t hash = hash_of(path);
   if (find(path, hash)) return;
+  insert_new(path, hash);
+}
+
+bool folder_index::insert_unless_covered(std::string_view path) {
+  // The look-up of the whole path (when some stored path is as long) hashes it already.
+  std::uint64_t whole = 0;
+  bool hashed = false;
+  const bool covered = any_candidate(path, [&](std::size_t n, std::uint64_t hash) {
+    if (n == path.size()) {
+      whole = hash;
+      hashed = true;
+    }
+    return find(path.substr(0, n), hash);
+  });
+  if (covered) return false;
+  insert_new(path, hashed ? whole : hash_of(path));
+  return true;
+}
+
+void folder_index::insert_new(std::string_view path, std::uint64_t hash) {
   const auto length = static_cast<std::uint32_t>(path.size());
   const std::uint64_t offset = text_.size();
   // A length that its field cannot hold, or text beyond what a slot can point into: no memory for it.
@@ -136,22 +166,24 @@ void folder_index::insert(std::string_view path) {
   text_.resize(text_.size() + sizeof length + path.size());  // the last step that can fail
   std::memcpy(text_.data() + offset, &length, sizeof length);
   if (!path.empty()) std::memcpy(text_.data() + offset + sizeof length, path.data(), path.size());
-  place(slots_, hash, offset);
+  place(slots_, home_of(hash), (hash >> offset_bits) << offset_bits | offset);
   ++count_;
   const std::size_t word = path.size() / 64;
   if (word < max_length_words) length_bits_[word] |= std::uint64_t{1} << (path.size() % 64);
 }
 
-template <class Visit>
+template <bool every_length, class Visit>
 bool folder_index::any_candidate(std::string_view path, Visit visit) const {
-  if (count_ == 0) return false;
+  if (!every_length && count_ == 0) return false;
   prefix_hasher hasher(path);
   // Only the prefixes that end before a backslash (not one at the very start), and only those as long as some
   // stored path, are looked up. The backslashes are found sixteen characters at a time: a library search for
   // each of them costs more than the rest of the test on a path of ordinary length.
   const char* const p = path.data();
   const std::size_t n = path.size();
-  const auto candidate = [&](std::size_t at) { return at > 0 && has_length(at) && visit(at, hasher.hash(at)); };
+  const auto candidate = [&](std::size_t at) {
+    return at > 0 && (every_length || has_length(at)) && visit(at, hasher.hash(at));
+  };
   std::size_t i = 0;
   for (; i + 16 <= n; i += 16) {
     // Bit k for a backslash at i + k, taken in the order of the path.
@@ -162,18 +194,20 @@ bool folder_index::any_candidate(std::string_view path, Visit visit) const {
   for (; i < n; ++i) {
     if (p[i] == '\\' && candidate(i)) return true;
   }
-  return has_length(n) && visit(n, hasher.hash(n));
+  return (every_length || has_length(n)) && visit(n, hasher.hash(n));
 }
 
 bool folder_index::contains_or_below(std::string_view path) const {
   return any_candidate(path, [&](std::size_t n, std::uint64_t hash) { return find(path.substr(0, n), hash); });
 }
 
-void folder_index::lookups_of(std::string_view path, lookups& out) const {
-  out.count = 0;
-  out.complete = true;
-  any_candidate(path, [&](std::size_t n, std::uint64_t hash) {
-    if (out.count == lookups::room) {
+namespace {
+
+// Notes each look-up in `out` until it is full.
+struct lookup_recorder {
+  folder_index::lookups& out;
+  bool operator()(std::size_t n, std::uint64_t hash) const {
+    if (out.count == folder_index::lookups::room) {
       out.complete = false;
       return true;
     }
@@ -181,7 +215,31 @@ void folder_index::lookups_of(std::string_view path, lookups& out) const {
     out.hash[out.count] = hash;
     ++out.count;
     return false;
-  });
+  }
+};
+
+}  // namespace
+
+void folder_index::lookups_of(std::string_view path, lookups& out) const {
+  out.count = 0;
+  out.complete = true;
+  any_candidate(path, lookup_recorder{out});
+}
+
+void folder_index::every_lookup_of(std::string_view path, lookups& out) const {
+  out.count = 0;
+  out.complete = true;
+  any_candidate<true>(path, lookup_recorder{out});
+}
+
+bool folder_index::insert_unless_covered(std::string_view path, const lookups& l) {
+  // Complete, the look-ups end with the whole path's.
+  if (!l.complete || l.count == 0 || l.length[l.count - 1] != path.size()) return insert_unless_covered(path);
+  for (std::size_t k = 0; k < l.count; ++k) {
+    if (has_length(l.length[k]) && find(path.substr(0, l.length[k]), l.hash[k])) return false;
+  }
+  insert_new(path, l.hash[l.count - 1]);
+  return true;
 }
 
 bool folder_index::contains_or_below(std::string_view path, const lookups& l) const {
@@ -196,8 +254,9 @@ void folder_index::prefetch(const lookups& l, int step) const {
   if (slots_.empty()) return;
   const std::size_t mask = slots_.size() - 1;
   for (std::size_t c = 0; c < l.count; ++c) {
+    if (!has_length(l.length[c])) continue;
     const std::uint64_t hash = l.hash[c];
-    const std::size_t i = static_cast<std::size_t>(hash) & mask;
+    const std::size_t i = home_of(hash);
     if (step == 0) {
       __builtin_prefetch(&slots_[i]);
       continue;

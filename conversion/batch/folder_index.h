@@ -17,6 +17,9 @@ public:
   void clear();
   // Stores a path. Throws std::bad_alloc when memory runs out (the index is then as it was).
   void insert(std::string_view path);
+  // Stores the path unless it equals a stored path or lies below one (true when stored): the test and the
+  // insertion in one, with one hash of the path. Throws as insert.
+  bool insert_unless_covered(std::string_view path);
   // True when the path equals a stored path or lies below one.
   bool contains_or_below(std::string_view path) const;
   // The look-ups that the test of one path makes, worked out once for a path that waits for its test (the
@@ -29,40 +32,54 @@ public:
     std::uint64_t hash[room];
   };
   void lookups_of(std::string_view path, lookups& out) const;
+  // The look-ups of a path that waits to be stored by insert_unless_covered while other paths are stored
+  // before it: every prefix that ends before a backslash and the whole path, whatever lengths are stored.
+  void every_lookup_of(std::string_view path, lookups& out) const;
+  // The same as insert_unless_covered(path), from the path's every_lookup_of.
+  bool insert_unless_covered(std::string_view path, const lookups& l);
   // The same answer as contains_or_below(path), from the path's look-ups.
   bool contains_or_below(std::string_view path, const lookups& l) const;
   // Asks the processor to fetch what contains_or_below(path, l) will read, so that the look-ups of several
   // paths can wait for memory at once: step 0 the table slots, step 1 (once those are in) the stored texts
-  // that they point to. Answers nothing.
+  // that they point to (look-ups of lengths that no stored path has are left out). Answers nothing.
   void prefetch(const lookups& l, int step) const;
   std::size_t size() const { return count_; }
   // Bytes that growing the table to hold one more path would ask for (for the out-of-memory message).
   std::size_t growth_bytes() const;
 
 private:
-  // A slot of the table is one number: where its path lies in text_ (the low 40 bits) and the top 24 bits
+  // A slot of the table is one number: where its path lies in text_ (the low 36 bits) and the top 28 bits
   // of its hash, so that a look-up touches the stored text only when the path is most likely there. Eight
   // bytes a slot keep the table small: with many folders stored, nearly every look-up is a cache miss.
+  // A path's first slot is given by the top bits of its hash, which the slot keeps: the table grows without
+  // hashing the stored paths again, in one pass in the order of its slots.
   // In text_, each path is preceded by its length (4 bytes).
   static constexpr std::uint64_t free_slot = ~std::uint64_t{0};
-  static constexpr unsigned offset_bits = 40;
+  static constexpr unsigned offset_bits = 36;
+  static constexpr unsigned tag_bits = 64 - offset_bits;
   static constexpr std::uint64_t offset_mask = (std::uint64_t{1} << offset_bits) - 1;
 
+  // The slot where a look-up of this hash starts.
+  std::size_t home_of(std::uint64_t hash) const { return static_cast<std::size_t>(hash >> shift_); }
   bool find(std::string_view path, std::uint64_t hash) const;
+  // Stores a path that is not stored yet, with its hash.
+  void insert_new(std::string_view path, std::uint64_t hash);
   // Calls visit(n, hash) for the prefixes of path that a look-up must find (those ending before a
   // backslash and the path itself, when some stored path is as long) until visit returns true.
-  template <class Visit>
+  template <bool every_length = false, class Visit>
   bool any_candidate(std::string_view path, Visit visit) const;
   // False when no stored path has n characters (so a prefix of that length needs no look-up).
   bool has_length(std::size_t n) const;
   void grow();
-  static void place(std::vector<std::uint64_t>& table, std::uint64_t hash, std::uint64_t offset);
+  // Puts a slot's number into a table, at the first free slot from its home.
+  static void place(std::vector<std::uint64_t>& table, std::uint64_t home, std::uint64_t slot);
 
   // Lengths up to 64 * max_length_words are marked in length_bits_; longer ones are always looked up.
   static constexpr std::size_t max_length_words = 128;
 
   std::vector<char> text_;                  // the stored paths, one after another, each after its length
   std::vector<std::uint64_t> slots_;        // open addressing, at most half full
+  unsigned shift_ = 64;                     // 64 - log2 of the number of slots
   std::vector<std::uint64_t> length_bits_;  // bit n set when a stored path has n characters
   std::size_t count_ = 0;
 };

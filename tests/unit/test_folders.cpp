@@ -173,6 +173,70 @@ TEST_F(folders_test, files_after_listed_folders_keep_their_order_and_count_whate
   }
 }
 
+// The folders wait in a short queue too, and are tested and stored when they leave it: a folder must be
+// tested against every folder before it, also those still waiting when it came in; a path too long for a
+// line is still stored in its place; and a full folders array ends the section at the right folder, with
+// the sections after it read as before.
+TEST_F(folders_test, folders_keep_their_order_and_containment_whatever_the_queue_holds) {
+  const std::string long_folder = "C:\\L\\" + std::string(1100, 'n');
+  // Folders that are gone but stored, of every length from 9 on: a subfolder's length is then known when
+  // it comes in, while its parent's, just before it, is not.
+  std::vector<std::string> folders;
+  for (int k = 0; k < 60; ++k) folders.push_back("C:\\Pad___" + std::string(static_cast<std::size_t>(k), 'x'));
+  std::string expected_lines;
+  for (int k = 0; k < 40; ++k) {
+    const std::string top = "C:\\T" + std::to_string(k);
+    // The parent right before its subfolder, a subfolder of a folder listed 17 folders before (beyond
+    // the queue), and a folder that is gone.
+    folders.push_back(top);
+    folders.push_back(top + "\\Sub");
+    if (k >= 17) folders.push_back("C:\\T" + std::to_string(k - 17) + "\\Far");
+    folders.push_back(top + "Gone");
+    machine_.add_folder(top);
+    machine_.add_folder(top + "\\Sub");
+    expected_lines += rmdir(top);
+    if (k == 20) {
+      folders.push_back(long_folder);
+      folders.push_back(long_folder + "\\below");
+      machine_.add_folder(long_folder + "\\below");
+    }
+  }
+  convert_text(section("Folders added:", folders) + section("Files added:", {long_folder + "\\below\\f.txt"}));
+  EXPECT_EQ(batch(), expected(expected_lines));
+  EXPECT_TRUE(machine_.boxes.empty());
+
+  // Two stored, then a section announcing five: its fifth folder would be the seventh stored.
+  std::vector<std::string> second;
+  std::string second_lines = rmdir("C:\\A") + rmdir("C:\\B");
+  exist({"C:\\A", "C:\\B", "C:\\Out"}, {"C:\\Out\\f.txt", "C:\\S3\\f.txt"});
+  for (int k = 0; k < 20; ++k) {
+    second.push_back("C:\\S" + std::to_string(k));
+    machine_.add_folder(second.back());
+    if (k < 4) second_lines += rmdir(second.back());
+  }
+  convert_text(section("Folders added:", {"C:\\A", "C:\\B"}) + section("Folders added:", second, 5) +
+               section("Files added:", {"C:\\S3\\f.txt", "C:\\Out\\f.txt"}));
+  EXPECT_EQ(batch(), expected(second_lines + del("C:\\Out\\f.txt")));
+  ASSERT_EQ(machine_.boxes.size(), 1u);
+  EXPECT_EQ(machine_.boxes[0].caption, "Too many entries");
+
+  // Twenty stored, then a section announcing eighteen: its first folder ends it when the queue is full, and
+  // the others are not looked at.
+  machine_.boxes.clear();
+  std::vector<std::string> first(second.begin(), second.end());
+  std::string first_lines;
+  for (const std::string& f : first) first_lines += rmdir(f);
+  std::vector<std::string> more;
+  for (int k = 0; k < 25; ++k) {
+    more.push_back("C:\\M" + std::to_string(k));
+    machine_.add_folder(more.back());
+  }
+  convert_text(section("Folders added:", first) + section("Folders added:", more, 18) +
+               section("Files added:", {"C:\\S3\\f.txt", "C:\\Out\\f.txt"}));
+  EXPECT_EQ(batch(), expected(first_lines + del("C:\\Out\\f.txt")));
+  EXPECT_EQ(machine_.boxes.size(), 1u);
+}
+
 TEST(folder_index, finds_paths_and_their_descendants_only) {
   folder_index index;
   EXPECT_FALSE(index.contains_or_below("C:\\A"));
@@ -244,4 +308,59 @@ TEST(folder_index, answers_as_a_scan_of_every_stored_path) {
 }
 
 }  // namespace
+
+// A folder is stored unless a stored folder covers it, and the folders of a section wait in a queue: the
+// look-ups worked out when a path came in must give the answer of a plain scan of everything stored before
+// it left, also when stores in between brought new lengths and grew the table.
+TEST(folder_index, stores_unless_covered_as_a_scan_does_with_lookups_worked_out_before_other_stores) {
+  std::mt19937 random(7);
+  auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random); };
+  auto covered = [](const std::vector<std::string>& stored, const std::string& path) {
+    for (const std::string& s : stored) {
+      if (s == path || (s.size() < path.size() && path.compare(0, s.size(), s) == 0 && path[s.size()] == '\\')) return true;
+    }
+    return false;
+  };
+  folder_index index;
+  std::vector<std::string> stored;
+  std::vector<std::string> made;
+  constexpr std::size_t window = 16;
+  std::vector<folder_index::lookups> waiting(window);
+  std::vector<std::string> waiting_paths(window);
+  int covered_count = 0;
+  for (std::size_t k = 0; k < 6000 + window; ++k) {
+    if (k >= window) {
+      // The path that came in `window` paths ago leaves now.
+      const std::string& path = waiting_paths[k % window];
+      const bool expected_stored = !covered(stored, path);
+      const bool with_lookups = k % 5 != 0;
+      const bool result = with_lookups ? index.insert_unless_covered(path, waiting[k % window])
+                                       : index.insert_unless_covered(path);
+      ASSERT_EQ(result, expected_stored) << path << (with_lookups ? " (look-ups made before)" : "");
+      if (result) stored.push_back(path);
+      covered_count += !result;
+    }
+    if (k >= 6000) continue;
+    // Below a path made a few paths ago (often still waiting), below an older one, or new.
+    std::string path;
+    const std::size_t kind = pick(4);
+    if (kind == 0 && !made.empty()) {
+      path = made[made.size() - 1 - pick(std::min<std::size_t>(made.size(), window))] + "\\s" + std::to_string(pick(3));
+    } else if (kind == 1 && !made.empty()) {
+      path = made[pick(made.size())] + "\\d" + std::to_string(pick(50));
+    } else {
+      path = "C:\\n" + std::to_string(pick(100000));
+    }
+    if (path.size() > 200) path = "D:\\" + std::to_string(k);
+    made.push_back(path);
+    waiting_paths[k % window] = path;
+    index.every_lookup_of(path, waiting[k % window]);
+    index.prefetch(waiting[k % window], static_cast<int>(k % 2));
+  }
+  EXPECT_EQ(index.size(), stored.size());
+  EXPECT_GT(covered_count, 1000) << "the paths must often lie in a folder stored while they waited";
+  EXPECT_GT(stored.size(), 2000u) << "the table must have grown many times";
+  for (const std::string& s : stored) ASSERT_TRUE(index.contains_or_below(s + "\\x")) << s;
+}
+
 }  // namespace resivex::testing
