@@ -191,8 +191,16 @@ bool folder_index::any_candidate(std::string_view path, Visit visit) const {
       if (candidate(i + static_cast<std::size_t>(__builtin_ctz(slashes)))) return true;
     }
   }
-  for (; i < n; ++i) {
-    if (p[i] == '\\' && candidate(i)) return true;
+  if (i < n && n >= 16) {
+    // The last sixteen characters, of which those already seen are shifted out: bit k for i + k.
+    for (unsigned slashes = lane_bits(load16(p + n - 16) == '\\') >> (16 - (n - i)); slashes != 0;
+         slashes &= slashes - 1) {
+      if (candidate(i + static_cast<std::size_t>(__builtin_ctz(slashes)))) return true;
+    }
+  } else {
+    for (; i < n; ++i) {
+      if (p[i] == '\\' && candidate(i)) return true;
+    }
   }
   return (every_length || has_length(n)) && visit(n, hasher.hash(n));
 }
