@@ -3,10 +3,12 @@
 
 #include "conversion/convert.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -237,6 +239,46 @@ run_check check_conversion(bench_machine& m, const run_result& result, const std
 void remove_outputs(const std::string& report) {
   const std::string stem = stem_of(report);
   for (const char* suffix : {".bat", ".reg", "_mods.reg", "_errors.txt"}) std::remove((stem + suffix).c_str());
+}
+
+std::vector<std::uint64_t> output_sizes(const std::string& report) {
+  const std::string stem = stem_of(report);
+  std::vector<std::uint64_t> sizes;
+  for (const char* suffix : {".bat", ".reg", "_mods.reg", "_errors.txt"}) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(stem + suffix, error);
+    sizes.push_back(error ? 0 : static_cast<std::uint64_t>(size));
+  }
+  return sizes;
+}
+
+namespace {
+
+std::string write_yardstick_name(const std::string& report, std::size_t k) {
+  return stem_of(report) + ".yardstick" + std::to_string(k);
+}
+
+}  // namespace
+
+timing timed_writes(const std::string& report, const std::vector<std::uint64_t>& sizes) {
+  static const std::vector<char> block(64 * 1024, 'x');
+  const clocks start = now();
+  for (std::size_t k = 0; k < sizes.size(); ++k) {
+    if (sizes[k] == 0) continue;
+    std::FILE* f = std::fopen(write_yardstick_name(report, k).c_str(), "w");
+    if (f == nullptr) return {};
+    for (std::uint64_t left = sizes[k]; left > 0;) {
+      const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, block.size()));
+      if (std::fwrite(block.data(), 1, n, f) != n) break;
+      left -= n;
+    }
+    std::fclose(f);
+  }
+  return since(start);
+}
+
+void remove_write_yardsticks(const std::string& report) {
+  for (std::size_t k = 0; k < 4; ++k) std::remove(write_yardstick_name(report, k).c_str());
 }
 
 timing timed_bare_pass(const std::string& report, std::uint64_t& lines) {

@@ -70,6 +70,14 @@ void remove_outputs(const std::string& report);
 // else. Returns its time; lines gets the count, so the loop cannot be optimised away.
 timing timed_bare_pass(const std::string& report, std::uint64_t& lines);
 
+// The sizes of the outputs of the last conversion of the report (batch file, removal script, reset script,
+// error list; 0 for one that is not there).
+std::vector<std::uint64_t> output_sizes(const std::string& report);
+// Writes files of these sizes beside the report in 64 KiB blocks, each over the one of the round before, as a
+// conversion writes over its outputs: what writing the outputs costs, whatever writes them.
+timing timed_writes(const std::string& report, const std::vector<std::uint64_t>& sizes);
+void remove_write_yardsticks(const std::string& report);
+
 // The bare pass plus what a plain reading asks the machine: the program's existence test (attributes, then
 // status when found) for every entry line of "Folders added:" and "Files added:"; one open per line of
 // "Keys added:"; one open, query and close per value of "Values added:" and per pair of "Values modified:".

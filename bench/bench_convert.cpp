@@ -3,8 +3,10 @@
 // conversion, in turning order, so that all see the same machine load. The figures are medians of processor
 // time (user and kernel: the report is read from the page cache, so the work is all processor work, and
 // processor time is not stretched by other programs on a shared machine), with the wall-clock ratio beside.
-// Each repetition also replays the machine calls that one conversion made, written down once ("calls s"):
-// the bare read plus that replay ("floor") is the least any conversion asking the same questions could cost.
+// Each repetition also replays the machine calls that one conversion made, written down once ("calls s"),
+// and writes as many bytes as the conversion's outputs hold into files beside the report ("writes s"): the
+// bare read plus these two ("floor") is the least any conversion asking the same questions and writing the
+// same outputs could cost.
 // Exit status: 0 when every target holds, 1 when one is missed, 3 when a conversion did not write what it
 // should (its time would mean nothing).
 #include "bench/bench_cases.h"
@@ -68,9 +70,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::filesystem::create_directories(o.work);
-  std::printf("%-26s %8s %8s %6s %7s %7s %7s %7s %6s %11s %6s %6s %9s %9s  %s\n", "case", "entries", "lines", "MB",
-              "bare s", "probe s", "calls s", "conv s", "ratio", "ratio range", "wall r", "floor", "fs calls",
-              "reg calls", "target");
+  std::printf("%-26s %8s %8s %6s %7s %7s %7s %8s %7s %6s %11s %6s %6s %9s %9s  %s\n", "case", "entries", "lines",
+              "MB", "bare s", "probe s", "calls s", "writes s", "conv s", "ratio", "ratio range", "wall r", "floor",
+              "fs calls", "reg calls", "target");
   int status = 0;
   for (const bench_case& c : timing_cases(o.scale)) {
     if (!o.only.empty() && c.name.find(o.only) == std::string::npos) continue;
@@ -83,7 +85,7 @@ int main(int argc, char** argv) {
     const std::unique_ptr<bench_machine> machine = make_machine(c);
     const expectation expected = expected_outputs(c);
 
-    std::vector<double> bare, probe, replay, conv, ratio, floor_ratio, wall_ratio;
+    std::vector<double> bare, probe, replay, writes, conv, ratio, floor_ratio, wall_ratio;
     run_check check;
     recording_machine log(*machine);
     for (int r = -1; r < o.reps; ++r) {  // repetition -1 warms the page cache and is not counted
@@ -122,8 +124,10 @@ int main(int argc, char** argv) {
         if (!o.keep) remove_outputs(report);
         return 3;
       }
+      const timing w = timed_writes(report, output_sizes(report));
       replay.push_back(m.cpu);
-      floor_ratio.push_back((b.cpu + m.cpu) / b.cpu);
+      writes.push_back(w.cpu);
+      floor_ratio.push_back((b.cpu + m.cpu + w.cpu) / b.cpu);
       bare.push_back(b.cpu);
       probe.push_back(p.cpu);
       conv.push_back(t.cpu);
@@ -131,6 +135,7 @@ int main(int argc, char** argv) {
       wall_ratio.push_back(t.wall / b.wall);
     }
     if (!o.keep) remove_outputs(report);
+    remove_write_yardsticks(report);
 
     const double rm = median(ratio);
     const auto [lo, hi] = std::minmax_element(ratio.begin(), ratio.end());
@@ -144,10 +149,11 @@ int main(int argc, char** argv) {
     const bench_machine::counters& calls = check.calls;
     char range[32];
     std::snprintf(range, sizeof range, "%.2f-%.2f", *lo, *hi);
-    std::printf("%-26s %8" PRIu64 " %8" PRIu64 " %6.1f %7.3f %7.3f %7.3f %7.3f %6.2f %11s %6.2f %6.2f %9" PRIu64
+    std::printf("%-26s %8" PRIu64 " %8" PRIu64 " %6.1f %7.3f %7.3f %7.3f %8.3f %7.3f %6.2f %11s %6.2f %6.2f %9" PRIu64
                 " %9" PRIu64 "  %s\n",
                 c.name.c_str(), totals.entries, totals.lines, static_cast<double>(totals.bytes) / 1e6,
-                median(bare), median(probe), median(replay), median(conv), rm, range, median(wall_ratio),
+                median(bare), median(probe), median(replay), median(writes), median(conv), rm, range,
+                median(wall_ratio),
                 median(floor_ratio),
                 calls.attribute_queries + calls.status_queries,
                 calls.key_opens + calls.value_queries + calls.info_queries + calls.enum_calls, verdict.c_str());
