@@ -2,10 +2,9 @@
 #include "conversion/batch/folders.h"
 
 #include "conversion/batch/batch_file.h"
+#include "conversion/batch/lookup_queue.h"
 #include "conversion/convert.h"
 
-#include <array>
-#include <cstring>
 #include <new>
 
 namespace resivex {
@@ -27,79 +26,26 @@ private:
   char saved_[mode_word_capacity];
 };
 
-// With many folders stored, the test of each new folder against them is a wait for memory, as for the files
-// (see files.cpp): the folders pass through a short queue, the index is asked to fetch what a folder's test
-// will read when the folder comes in, and the folder is tested, stored and written when it leaves, in the
-// order of the report. The folders stored in between are taken into account: the test is made at the exit.
-class folder_queue {
-public:
-  folder_queue(run_state& rs, const batch_verb& verb) : rs_(rs), verb_(verb) {}
-  folder_queue(const folder_queue&) = delete;
-  folder_queue& operator=(const folder_queue&) = delete;
-
-  // False when the folders array is full: the section ends there, and the folders still waiting are
-  // dropped, as they would have been unread.
-  bool add(std::string_view path) {
-    if (path.size() > entry_path_capacity) {
-      // Too long to wait here (it gets no line, but it is stored): the ones before it go first.
-      return finish_all() && store(path, nullptr);
-    }
-    if (count_ == depth && !finish_oldest()) return false;
-    waiting& w = items_[(head_ + count_) % depth];
-    std::memcpy(w.text, path.data(), path.size());
-    w.length = path.size();
-    ++count_;
-    rs_.folders.every_lookup_of(path, w.lookups);
-    rs_.folders.prefetch(w.lookups, 0);
-    if (count_ > half) rs_.folders.prefetch(items_[(head_ + count_ - 1 - half) % depth].lookups, 1);
-    return true;
+// Stores a folder that left the queue (or never waited in it) and writes its line; false when the folders
+// array is full: the section ends there, and the folders still waiting are dropped, as they would have been
+// unread.
+struct folder_store {
+  run_state& rs;
+  const batch_verb& verb;
+  bool operator()(std::string_view path, const folder_index::lookups* lookups) const {
+    const add_folder_result stored = add_folder(rs, path, lookups);
+    if (stored == add_folder_result::stored) write_batch_entry(rs, verb, path);
+    return stored != add_folder_result::array_full;
   }
-  bool finish_all() {
-    while (count_ > 0) {
-      if (!finish_oldest()) return false;
-    }
-    return true;
-  }
-
-private:
-  static constexpr std::size_t depth = 16;
-  static constexpr std::size_t half = depth / 2;
-  struct waiting {
-    std::size_t length = 0;
-    folder_index::lookups lookups;
-    char text[entry_path_capacity];
-  };
-
-  bool finish_oldest() {
-    const waiting& w = items_[head_];
-    head_ = (head_ + 1) % depth;
-    --count_;
-    try {
-      return store(std::string_view(w.text, w.length), &w.lookups);
-    } catch (...) {
-      count_ = 0;  // the run ends here: nothing after this folder is written
-      throw;
-    }
-  }
-  bool store(std::string_view path, const folder_index::lookups* lookups) {
-    const add_folder_result stored = add_folder(rs_, path, lookups);
-    if (stored == add_folder_result::array_full) {
-      count_ = 0;
-      return false;
-    }
-    if (stored == add_folder_result::stored) write_batch_entry(rs_, verb_, path);
-    return true;
-  }
-
-  run_state& rs_;
-  const batch_verb verb_;
-  std::array<waiting, depth> items_;
-  std::size_t head_ = 0;
-  std::size_t count_ = 0;
+  bool operator()(std::string_view path, const folder_index::lookups& lookups) const { return (*this)(path, &lookups); }
 };
 
+// The folders pass through a lookup_queue as the files do: a folder is tested against every folder before it,
+// also those stored while it waited, when it leaves the queue.
+using folder_queue = lookup_queue<folder_store>;
+
 // Reads the section's folder entries into the queue. False when the folders array became full.
-bool queue_folders(run_state& rs, int announced, folder_queue& queue) {
+bool queue_folders(run_state& rs, int announced, folder_queue& queue, const folder_store& store) {
   for (int handled = 0; handled < announced;) {
     if (read_report_entry(rs, entry_kind::file_system) != entry_status::entry) return true;
     const std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
@@ -111,7 +57,12 @@ bool queue_folders(run_state& rs, int announced, folder_queue& queue) {
     if (start < line.size() && line[start] == '\t') ++start;
     const std::string_view path = entry_path_of(line, start);
     if (path.empty() || program_files_rule(line)) continue;
-    if (!queue.add(path)) return false;
+    if (path.size() > entry_path_capacity) {
+      // Too long to wait in the queue (it gets no line, but it is stored): the ones before it go first.
+      if (!queue.finish_all() || !store(path, nullptr)) return false;
+    } else if (!queue.add(path)) {
+      return false;
+    }
   }
   return true;
 }
@@ -162,9 +113,10 @@ void handle_folders_added(run_state& rs) {
   const batch_verb verb = batch_verb_of(rs);
 
   // Every folder read is finished before the section ends, even when reading fails on the way.
-  folder_queue queue(rs, verb);
+  const folder_store store{rs, verb};
+  folder_queue queue(rs.folders, true, store);
   try {
-    if (queue_folders(rs, announced, queue)) queue.finish_all();
+    if (queue_folders(rs, announced, queue, store)) queue.finish_all();
   } catch (...) {
     queue.finish_all();
     throw;
