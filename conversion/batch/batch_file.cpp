@@ -8,6 +8,15 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <cpuid.h>
+#include <tmmintrin.h>
+#define RESIVEX_SSSE3_MARKS 1
+#else
+#define RESIVEX_SSSE3_MARKS 0
+#endif
 
 namespace resivex {
 
@@ -91,16 +100,101 @@ using bytes16 = unsigned char __attribute__((vector_size(16)));
 
 bytes16 load_bytes16(const char* p) { return (bytes16)load16(p); }
 
-// True when one of the characters c is forbidden, or is a backslash after a dot, a blank or another
-// backslash (prev holds the character before each of c).
-bool block_is_unsafe(bytes16 c, bytes16 prev) {
-  // Pairs of forbidden characters that differ in one bit are tested at once: '"' and '*' (0x22, 0x2A), '/' and
-  // '?' (0x2F, 0x3F), '<' and '>' (0x3C, 0x3E); no other character gives the same after that bit is set.
-  const auto forbidden = (c < 0x20) | ((c | 0x08) == '*') | ((c | 0x10) == '?') | ((c | 0x02) == '>') |
-                         (c == ':') | (c == '|');
-  const auto bad_end = (c == '\\') & ((prev == '.') | (prev == ' ') | (prev == '\\'));
-  return lane_bits(forbidden | bad_end) != 0;
+// What sixteen characters hold, as masks (bit k for the character k): the characters no path may hold,
+// the backslashes, and the characters after which no backslash may come (dot, blank, backslash).
+struct block_marks {
+  unsigned forbidden;
+  unsigned backslashes;
+  unsigned ends;
+};
+
+// With comparisons, on any processor. Forbidden characters that differ in one bit are compared in pairs:
+// ':' and '>' (0x3A, 0x3E), '"' and '*' (0x22, 0x2A), '/' and '?' (0x2F, 0x3F), '<' and '|' (0x3C, 0x7C);
+// no other character gives the same once that bit is set.
+struct compared_marks {
+  block_marks operator()(const char* p) const {
+    const bytes16 c = load_bytes16(p);
+    const auto forbidden =
+        (c < 0x20) | ((c | 0x04) == 0x3E) | ((c | 0x08) == 0x2A) | ((c | 0x10) == 0x3F) | ((c | 0x40) == 0x7C);
+    const auto backslashes = c == '\\';
+    return {lane_bits(forbidden), lane_bits(backslashes), lane_bits(backslashes | (c == '.') | (c == ' '))};
+  }
+};
+
+#if RESIVEX_SSSE3_MARKS
+// With SSSE3's byte shuffle, in a third of the instructions: a character's classes are the bits that two
+// table entries share, one found by its low four bits, the other by its high four. Bit 0: control
+// characters (high half 0 or 1); bit 1: '"', '*', '/' (high half 2); bit 2: blank and dot (high half 2);
+// bit 3: ':', '<', '>', '?' (high half 3); bit 5: '|' (high half 7); bit 7: backslash (high half 5). Bit 7 is
+// the one a byte mask reads; the others are brought there by a saturating addition of 0x7F.
+struct looked_up_marks {
+  __attribute__((target("ssse3"))) block_marks operator()(const char* p) const {
+    const __m128i by_low = _mm_setr_epi8(0x05, 0x01, 0x03, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x0B, 0x01,
+                                         static_cast<char>(0xA9), 0x01, 0x0D, 0x0B);
+    const __m128i by_high = _mm_setr_epi8(0x01, 0x01, 0x06, 0x08, 0x00, static_cast<char>(0x80), 0x00, 0x20, 0x00,
+                                          0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00);
+    const __m128i low_half = _mm_set1_epi8(0x0F);
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i classes =
+        _mm_and_si128(_mm_shuffle_epi8(by_low, _mm_and_si128(c, low_half)),
+                      _mm_shuffle_epi8(by_high, _mm_and_si128(_mm_srli_epi16(c, 4), low_half)));
+    const __m128i to_top = _mm_set1_epi8(0x7F);
+    const auto mask = [](__m128i v) { return static_cast<unsigned>(_mm_movemask_epi8(v)); };
+    return {mask(_mm_adds_epu8(_mm_and_si128(classes, _mm_set1_epi8(0x2B)), to_top)), mask(classes),
+            mask(_mm_adds_epu8(_mm_and_si128(classes, _mm_set1_epi8(static_cast<char>(0x84))), to_top))};
+  }
+};
+#endif
+
+// No forbidden character after "X:\", and every component non-empty and not ending in a dot or a blank (which
+// also rules out "." and ".."): no backslash follows a dot, a blank or a backslash (the one of "X:\"
+// included), and the path does not end in one of these.
+template <class Marks>
+[[gnu::always_inline]] inline bool path_is_safe_with(std::string_view path, Marks marks) {
+  if (path.size() < 4 || path[1] != ':' || path[2] != '\\') return false;
+  const char drive = path[0];
+  if (!((drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z'))) return false;
+  const char* const p = path.data();
+  const std::size_t n = path.size();
+  const auto unsafe = [](const block_marks& m, unsigned ends_before) {
+    return (m.forbidden | (m.backslashes & ((m.ends << 1) | ends_before))) & 0xFFFF;
+  };
+  unsigned ends_before = 1;  // the character before the first block: the backslash of "X:\"
+  std::size_t i = 3;
+  for (; i + 16 <= n; i += 16) {
+    const block_marks m = marks(p + i);
+    if (unsafe(m, ends_before) != 0) return false;
+    ends_before = (m.ends >> 15) & 1;
+  }
+  if (i < n && n >= 19) {
+    // The last sixteen characters, overlapping those already seen (the character before each new one is
+    // in the block too).
+    if ((unsafe(marks(p + n - 16), 0) & (0xFFFFu << (16 - (n - i)))) != 0) return false;
+  } else if (i < n) {
+    // Fewer than sixteen after "X:", with the backslash of "X:\" first.
+    char block[16];
+    std::memset(block, 'a', sizeof block);
+    std::memcpy(block, p + 2, n - 2);
+    if ((unsafe(marks(block), 0) & ((1u << (n - 2)) - 2)) != 0) return false;
+  }
+  const char last = p[n - 1];
+  return last != '.' && last != ' ' && last != '\\';
 }
+
+bool path_is_safe_compared(std::string_view path) { return path_is_safe_with(path, compared_marks{}); }
+
+#if RESIVEX_SSSE3_MARKS
+__attribute__((target("ssse3"))) bool path_is_safe_looked_up(std::string_view path) {
+  return path_is_safe_with(path, looked_up_marks{});
+}
+
+bool processor_has_ssse3() {
+  unsigned a = 0, b = 0, c = 0, d = 0;
+  return __get_cpuid(1, &a, &b, &c, &d) != 0 && (c & bit_SSSE3) != 0;
+}
+
+const bool has_ssse3 = processor_has_ssse3();
+#endif
 
 // Whether one of the "_" marked in `unders` (bit k for the character at base + k) begins "_nop".
 bool nop_at_any(const char* p, std::size_t n, std::size_t base, unsigned unders) {
@@ -173,32 +267,23 @@ void copy_path(char (&buf)[N], std::string_view path) {
 }  // namespace
 
 bool batch_path_is_safe(std::string_view path) {
-  if (path.size() < 4 || path[1] != ':' || path[2] != '\\') return false;
-  const char drive = path[0];
-  if (!((drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z'))) return false;
-  // No forbidden character after "X:\", and every component non-empty and not ending in a dot or a blank
-  // (which also rules out "." and ".."): no backslash follows a dot, a blank or a backslash (the one of
-  // "X:\" included), and the path does not end in one of these.
-  const char* const p = path.data();
-  const std::size_t n = path.size();
-  std::size_t i = 3;
-  for (; i + 16 <= n; i += 16) {
-    if (block_is_unsafe(load_bytes16(p + i), load_bytes16(p + i - 1))) return false;
-  }
-  if (i < n && n >= 19) {
-    // The last sixteen characters, overlapping those already seen.
-    if (block_is_unsafe(load_bytes16(p + n - 16), load_bytes16(p + n - 17))) return false;
-  } else if (i < n) {
-    char tail[16], before[16];
-    std::memset(tail, 'a', sizeof tail);
-    std::memset(before, 'a', sizeof before);
-    std::memcpy(tail, p + i, n - i);
-    std::memcpy(before, p + i - 1, n - i);
-    if (block_is_unsafe(load_bytes16(tail), load_bytes16(before))) return false;
-  }
-  const char last = p[n - 1];
-  return last != '.' && last != ' ' && last != '\\';
+#if RESIVEX_SSSE3_MARKS
+  if (has_ssse3) return path_is_safe_looked_up(path);
+#endif
+  return path_is_safe_compared(path);
 }
+
+namespace testing_only {
+
+std::vector<bool (*)(std::string_view)> batch_path_safety_tests() {
+  std::vector<bool (*)(std::string_view)> tests{path_is_safe_compared};
+#if RESIVEX_SSSE3_MARKS
+  if (has_ssse3) tests.push_back(path_is_safe_looked_up);
+#endif
+  return tests;
+}
+
+}  // namespace testing_only
 
 std::string_view entry_path_of(std::string_view line, std::size_t start) {
   if (start > line.size()) return {};

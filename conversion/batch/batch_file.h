@@ -6,6 +6,7 @@
 #include "conversion/run_state.h"
 
 #include <string_view>
+#include <vector>
 
 namespace resivex {
 
@@ -18,6 +19,11 @@ bool entry_exists(run_state& rs, const char* path);
 // wildcard, quote, redirection, control character or stream colon, no empty, "." or ".." component, and no
 // component ending in a dot or blank (Windows would drop those and name another item).
 bool batch_path_is_safe(std::string_view path);
+namespace testing_only {
+// Every way of the safety test that this processor can run (the test picks the fastest): each must answer
+// the same.
+std::vector<bool (*)(std::string_view)> batch_path_safety_tests();
+}  // namespace testing_only
 
 // The path of a folder or file entry: from `start` up to the first TAB or line end.
 std::string_view entry_path_of(std::string_view line, std::size_t start = 0);

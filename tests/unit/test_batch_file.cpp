@@ -290,6 +290,10 @@ TEST(batch_path_safety, answers_as_the_rules_read_character_by_character) {
     }
     return true;
   };
+  // Each way of testing that this processor can run (comparisons everywhere; a table look-up where the
+  // processor has SSSE3) must answer as the rules do.
+  const auto tests = testing_only::batch_path_safety_tests();
+  ASSERT_FALSE(tests.empty());
   std::mt19937 random(7);
   // Mostly harmless letters, so that many paths are safe and the unsafe ones fail at one place only.
   const std::string rare = std::string("\\. \"<>|*?/:\x01\x1F\x7F\x80\xFF!%", 18) + '\0';
@@ -306,17 +310,22 @@ TEST(batch_path_safety, answers_as_the_rules_read_character_by_character) {
     const bool expected = by_the_rules(path);
     safe += expected;
     ASSERT_EQ(batch_path_is_safe(path), expected) << path;
+    for (const auto& test : tests) ASSERT_EQ(test(path), expected) << path;
   }
   EXPECT_GT(safe, 2000);
   EXPECT_LT(safe, 18000);
   // Every character at every place of paths whose characters fill one, two or more steps of sixteen, the
   // last step overlapping the one before.
   for (int b = 0; b < 256; ++b) {
-    for (const std::size_t length : {4u, 18u, 19u, 20u, 34u, 35u, 36u}) {
+    for (const std::size_t length : {4u, 5u, 17u, 18u, 19u, 20u, 34u, 35u, 36u}) {
       for (std::size_t at = 3; at < length; ++at) {
         std::string path = "C:\\" + std::string(length - 3, 'a');
         path[at] = static_cast<char>(b);
-        ASSERT_EQ(batch_path_is_safe(path), by_the_rules(path)) << "character " << b << " at " << at;
+        const bool expected = by_the_rules(path);
+        ASSERT_EQ(batch_path_is_safe(path), expected) << "character " << b << " at " << at;
+        for (std::size_t t = 0; t < tests.size(); ++t) {
+          ASSERT_EQ(tests[t](path), expected) << "way " << t << ", character " << b << " at " << at;
+        }
       }
     }
   }
