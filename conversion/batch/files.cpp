@@ -6,6 +6,7 @@
 #include "conversion/batch/lookup_queue.h"
 #include "conversion/convert.h"
 
+#include <string_view>
 
 namespace resivex {
 
