@@ -76,10 +76,9 @@ void folder_index::clear() {
   text_.clear();
   slots_.clear();
   shift_ = 64;
-  length_bits_.clear();
+  length_bits_.fill(0);
   text_.shrink_to_fit();
   slots_.shrink_to_fit();
-  length_bits_.shrink_to_fit();
   count_ = 0;
 }
 
@@ -161,7 +160,6 @@ void folder_index::insert_new(std::string_view path, std::uint64_t hash) {
   const std::uint64_t offset = text_.size();
   // A length that its field cannot hold, or text beyond what a slot can point into: no memory for it.
   if (length != path.size() || offset + sizeof length + path.size() > offset_mask) throw std::bad_alloc();
-  if (length_bits_.empty()) length_bits_.resize(max_length_words, 0);
   if ((count_ + 1) * 2 > slots_.size()) grow();
   text_.resize(text_.size() + sizeof length + path.size());  // the last step that can fail
   std::memcpy(text_.data() + offset, &length, sizeof length);
@@ -282,7 +280,7 @@ void folder_index::prefetch(const lookups& l, int step) const {
 bool folder_index::has_length(std::size_t n) const {
   const std::size_t word = n / 64;
   if (word >= max_length_words) return true;
-  return word < length_bits_.size() && (length_bits_[word] >> (n % 64) & 1) != 0;
+  return (length_bits_[word] >> (n % 64) & 1) != 0;
 }
 
 }  // namespace resivex

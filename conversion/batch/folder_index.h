@@ -5,6 +5,7 @@
 // looked up at all.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -80,7 +81,7 @@ private:
   std::vector<char> text_;                  // the stored paths, one after another, each after its length
   std::vector<std::uint64_t> slots_;        // open addressing, at most half full
   unsigned shift_ = 64;                     // 64 - log2 of the number of slots
-  std::vector<std::uint64_t> length_bits_;  // bit n set when a stored path has n characters
+  std::array<std::uint64_t, max_length_words> length_bits_{};  // bit n set when a stored path has n characters
   std::size_t count_ = 0;
 };
 
