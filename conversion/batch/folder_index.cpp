@@ -274,7 +274,10 @@ void folder_index::prefetch(const lookups& l, int step) const {
     for (std::size_t k = 0; k < 4; ++k) {
       const std::uint64_t s = slots_[(i + k) & mask];
       if (s == free_slot) break;
-      if ((s >> offset_bits) == tag) __builtin_prefetch(text_.data() + (s & offset_mask));
+      if ((s >> offset_bits) == tag) {
+        __builtin_prefetch(text_.data() + (s & offset_mask));
+        break;  // another path with the same tag in the run is rarer still
+      }
     }
   }
 }

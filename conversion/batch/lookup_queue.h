@@ -37,10 +37,13 @@ public:
     } else {
       index_.lookups_of(path, w.lookups);
     }
-    index_.prefetch(w.lookups, 0);
+    // A path with no prefix as long as a stored one (most paths outside the listed folders) has nothing to
+    // fetch: the call is saved.
+    if (w.lookups.count != 0) index_.prefetch(w.lookups, 0);
     if (count_ > half) {
       // Its slots were asked for half the queue ago: now the texts they point to.
-      index_.prefetch(items_[(head_ + count_ - 1 - half) % depth].lookups, 1);
+      const folder_index::lookups& earlier = items_[(head_ + count_ - 1 - half) % depth].lookups;
+      if (earlier.count != 0) index_.prefetch(earlier, 1);
     }
     return true;
   }
