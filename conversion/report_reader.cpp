@@ -223,15 +223,72 @@ bool report_reader::next_physical() {
   return true;
 }
 
+namespace {
+
+bool is_hex_digit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// "0x00000010" (a folder's attributes, or the first of "0x... --> 0x...") and "2026-12-07 05:38:34, 0x..."
+// (a file's date, attributes and size): the lines Regshot 1.9.1 writes after each folder and file.
+bool is_attribute_line(std::string_view s) {
+  const auto hex_at = [&](std::size_t i) {
+    if (s.size() < i + 10 || s[i] != '0' || s[i + 1] != 'x') return false;
+    for (std::size_t k = i + 2; k < i + 10; ++k) {
+      if (!is_hex_digit(s[k])) return false;
+    }
+    return true;
+  };
+  if (hex_at(0)) return s.size() == 10 || s[10] == ' ';
+  static constexpr std::string_view date_form = "dddd-dd-dd dd:dd:dd, ";
+  if (s.size() < date_form.size()) return false;
+  for (std::size_t i = 0; i < date_form.size(); ++i) {
+    if (date_form[i] == 'd' ? !is_digit(s[i]) : s[i] != date_form[i]) return false;
+  }
+  return hex_at(date_form.size());
+}
+
+}  // namespace
+
+bool report_reader::next_physical_starts_anew() {
+  const bool wide = encoding_ == report_encoding::utf16le;
+  const std::size_t unit = wide ? 2 : 1;
+  constexpr std::size_t looked_at = 40;  // longer than any hive name, title or attribute line's start
+  if (block_end_ - block_pos_ < looked_at * unit) fill_block();
+  const char* p = block_.get() + block_pos_;
+  const std::size_t avail = (block_end_ - block_pos_) / unit;
+  char start[looked_at];
+  std::size_t n = 0;
+  for (; n < looked_at && n < avail; ++n) {
+    const char c = p[n * unit];
+    if ((wide && p[n * unit + 1] != 0) || c == '\r' || c == '\n' || (c & 0x80) != 0) break;
+    start[n] = c;
+  }
+  if (n == 0) return avail == 0 || p[0] == '\r' || p[0] == '\n';  // a blank line, or the end of the input
+  const std::string_view s(start, n);
+  if (is_section_boundary(s) || is_attribute_line(s)) return true;
+  std::size_t i = 0;
+  while (i < s.size() && s[i] == ' ') ++i;
+  if (i < s.size() && s[i] == '\t') ++i;
+  const std::string_view entry = s.substr(i);
+  const bool drive = entry.size() >= 3 && ((entry[0] | 0x20) >= 'a' && (entry[0] | 0x20) <= 'z') && entry[1] == ':' &&
+                     entry[2] == '\\';
+  if (drive) return true;
+  for (std::string_view hive : hive_prefixes) {
+    if (starts_with(entry, hive) && entry.size() > hive.size() && entry[hive.size()] == '\\') return true;
+  }
+  return false;
+}
+
 bool report_reader::next_text_line(text_line& out) {
   phys_.clear();
   phys_cut_ = false;
   if (!next_physical()) return false;
   bool nul = phys_nul_;
-  // Regshot 1.9.x breaks an entry after every 1000 characters, with no mark: join the pieces again.
+  // Regshot 1.9.x breaks an entry longer than 1000 characters after every 1000, with no mark: join the pieces
+  // again. An entry of exactly 1000 (or 2000...) characters is not broken: what follows it then starts anew.
   if (first_line_seen_) {
     while (joins_wrapped_ && phys_lf_ && phys_units_ == wrap_length) {
-      if (!next_physical()) break;
+      if (next_physical_starts_anew() || !next_physical()) break;
       nul = nul || phys_nul_;
     }
   }

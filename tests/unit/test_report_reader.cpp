@@ -159,6 +159,58 @@ TEST_F(reader_test, lines_broken_at_1000_characters_are_joined_after_regshot_1_9
   EXPECT_EQ(line(), rest + "\n");
 }
 
+TEST_F(reader_test, an_entry_of_exactly_1000_characters_is_not_joined_with_a_line_that_starts_anew) {
+  // Regshot breaks only entries longer than 1000 characters: after one of exactly 1000 (or 2000) the next line
+  // is the next entry. Joined, a modified value's old data would take in its new line, and every later pair
+  // of the section would be off by one.
+  const std::string value = "HKLM\\Software\\K\\Long: \"" + std::string(1000 - 24, 'A') + "\"";
+  ASSERT_EQ(value.size(), 1000u);
+  const std::string path = "C:\\" + std::string(997, 'p');
+  const std::string piece(1000, 'q');
+  open("Regshot 1.9.1 x64 ANSI\r\n" +
+       value + "\r\nHKLM\\Software\\K\\Long: \"B\"\r\n" +        // the next entry
+       value + "\r\n  \tHKEY_USERS\\S\\x: 1\r\n" +                 // the same, after leading blanks
+       path + "\r\n2026-12-07 05:38:34, 0x00000020, 7\r\n" +      // a file's date, attributes and size
+       path + "\r\n0x00000010\r\n" +                              // a folder's attributes
+       path + "\r\nd:\\next\r\n" +                                // the next file
+       value + "\r\n----------------------------------\r\n" +     // the section's end
+       value + "\r\n\r\n" +                                        // a blank line
+       piece + "\r\n" + piece + "\r\nHKLM\\Software\\K\\v: 2\r\n" +   // 2000 characters, then the next entry
+       piece + "\r\nHKLM is data\r\n" +                            // pieces that only look like a start
+       piece + "\r\nC:data\r\n" +
+       piece + "\r\n0x0000001 is data\r\nend\r\n");
+  line();
+  EXPECT_EQ(line(), value + "\n");
+  EXPECT_EQ(line(), "HKLM\\Software\\K\\Long: \"B\"\n");
+  EXPECT_EQ(line(), value + "\n");
+  EXPECT_EQ(line(), "  \tHKEY_USERS\\S\\x: 1\n");
+  EXPECT_EQ(line(), path + "\n");
+  EXPECT_EQ(line(), "2026-12-07 05:38:34, 0x00000020, 7\n");
+  EXPECT_EQ(line(), path + "\n");
+  EXPECT_EQ(line(), "0x00000010\n");
+  EXPECT_EQ(line(), path + "\n");
+  EXPECT_EQ(line(), "d:\\next\n");
+  EXPECT_EQ(line(), value + "\n");
+  EXPECT_EQ(line(), "----------------------------------\n");
+  EXPECT_EQ(line(), value + "\n");
+  EXPECT_EQ(line(), "\n");
+  EXPECT_EQ(line(), piece + piece + "\n");
+  EXPECT_EQ(line(), "HKLM\\Software\\K\\v: 2\n");
+  EXPECT_EQ(line(), piece + "HKLM is data\n");
+  EXPECT_EQ(line(), piece + "C:data\n");
+  EXPECT_EQ(line(), piece + "0x0000001 is data\n");
+  EXPECT_EQ(line(), "end\n");
+
+  // In a Unicode report, where the next line's characters are two bytes each.
+  std::u16string wide_value(value.begin(), value.end());
+  open(utf16(u"Regshot 1.9.1 x64 Unicode\r\n" + wide_value + u"\r\nHKLM\\Software\\K\\Long: \"B\"\r\n" +
+                 std::u16string(1000, u'q') + u"\r\ntail\r\n", false));
+  line();
+  EXPECT_EQ(line(), value + "\n");
+  EXPECT_EQ(line(), "HKLM\\Software\\K\\Long: \"B\"\n");
+  EXPECT_EQ(line(), std::string(1000, 'q') + "tail\n");
+}
+
 TEST_F(reader_test, a_chain_of_breaks_is_joined_and_cut_when_it_outgrows_the_buffer) {
   std::string report = "Regshot 1.9.0\r\n";
   for (int i = 0; i < 9; ++i) report += std::string(1000, static_cast<char>('a' + i)) + "\r\n";
