@@ -216,7 +216,9 @@ void candidate_splits(std::string_view line, int key_start, split_list& out) {
     s.key_end = static_cast<int>(key_end);
     s.name_start = static_cast<int>(name_start);
     s.name_end = static_cast<int>(name_end);
-    s.is_default = is_default || body.substr(name_start, name_end - name_start) == "(Default)";
+    // Regshot shows the default value only as "Key\: data": a name "(Default)" is a value of that name (as
+    // PowerShell creates for one who meant the default), and the key's default value is the user's.
+    s.is_default = is_default;
   };
   n_slashes = slashes_before_last_sep;  // a key ends before its separator
   if (all_kept) {

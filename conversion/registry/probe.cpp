@@ -214,6 +214,7 @@ registry_state& begin_registry_section(run_state& rs) {
     state.facts.clear();
     for (registry_state::recent_key& k : state.recent_keys) k.text.clear();
     state.deleted_values.clear();
+    state.loaded_hives.clear();
     state.recorded_array = nullptr;
     state.recorded_count = 0;
     state.recorded_longest = 0;
@@ -239,7 +240,7 @@ int probe_regkey(run_state& rs) {
   registry_state& state = registry_of(rs);
   const std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
   const std::size_t start = static_cast<std::size_t>(state.key_start);
-  std::size_t hive_end = find_first_char(line, "\t\n\\", start);
+  std::size_t hive_end = find_first_char(line, "\n\\", start);
   if (hive_end == std::string_view::npos) hive_end = line.size();
   if (hive_end - start >= part_limit) {
     show_message(rs, msg::hive_too_long, rs.line_buf);
@@ -249,7 +250,7 @@ int probe_regkey(run_state& rs) {
   std::string_view sub_key;
   if (hive_end < line.size() && line[hive_end] == '\\') {
     const std::size_t sub_start = hive_end + 1;
-    std::size_t sub_end = find_first_char(line, "\t\r\n", sub_start);
+    std::size_t sub_end = find_first_char(line, "\r\n", sub_start);  // a TAB belongs to the key's name
     if (sub_end == std::string_view::npos) sub_end = line.size();
     sub_key = line.substr(sub_start, sub_end - sub_start);
   }

@@ -29,7 +29,7 @@ struct value_split {
   int key_end = 0;
   int name_start = 0;
   int name_end = 0;
-  bool is_default = false;  // the key's default value ("Key\: data" or "(Default)")
+  bool is_default = false;  // the key's default value ("Key\: data")
 };
 
 inline constexpr int max_candidate_splits = 64;
@@ -226,6 +226,9 @@ private:
 
 struct registry_state {
   machine* sys = nullptr;
+  // Keys the report lists as added that are hives of their own (names_loaded_hive): the root and the rest of
+  // the path from its backslash, without a final one. Nothing under them gets a line.
+  std::vector<std::pair<win::reg_key, std::string>> loaded_hives;
 
   // The entry being probed: its key start (after the leading blanks), and for a value its split and the name
   // handed to the direct lookup.

@@ -71,13 +71,21 @@ void handle_keys_added(run_state& rs) {
     const std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
     state.key_start = key_start_of(line);
     const std::size_t start = static_cast<std::size_t>(state.key_start);
-    const std::size_t end = std::min(find_first_char(line, "\t\r\n", start), line.size());
+    // Regshot escapes nothing, and a key's name may hold a TAB: the path runs to the line end. Ended at the
+    // TAB, it would name the key's parent or a sibling, with all beneath it.
+    const std::size_t end = std::min(find_first_char(line, "\r\n", start), line.size());
     // A carriage return that ends no line of the report belongs to the key's name, and regedit would end the
     // key line there: the line would name a parent key, with all beneath it. Such a key cannot be written.
     if (end < line.size() && line[end] == '\r' && end + 1 < line.size()) continue;
     const std::string_view path = line.substr(start, end - start);
     // A hive alone is never removed: the report names no key of its own there.
     if (!names_sub_key(path) || holds_any(line, skip_words)) continue;
+    if (names_loaded_hive(path)) {
+      // Listed because its hive was loaded between the snapshots, with every key in it: never removed.
+      record_loaded_hive(state, path);
+      continue;
+    }
+    if (under_loaded_hive(state, path)) continue;
     // Removing a key removes everything under it: a key under one removed already needs no probe.
     if (under_recorded_key(rs, path, true)) continue;
     if (probe_regkey(rs) > 0) continue;
@@ -120,6 +128,7 @@ void handle_values_added(run_state& rs) {
     if (holds_any(line, skip_words)) continue;
     // Under a key that the script removes whole: a key line for it would create the key anew.
     if (under_recorded_key(rs, line.substr(static_cast<std::size_t>(state.key_start)), false)) continue;
+    if (under_loaded_hive(state, line.substr(static_cast<std::size_t>(state.key_start)))) continue;
     const int status = resolve_value_entry(rs);
     check_name(rs, msg::name_changed_after_probe);
     if (status != 0) continue;

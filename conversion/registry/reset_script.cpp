@@ -94,6 +94,16 @@ int modified_count(run_state& rs) {
   return parse_count(rs);
 }
 
+// Whether the new line of a pair names the value that the old line names, as the report writes it: key, name
+// and separator alike. Data that holds line breaks can make a line of data pass for an entry, or swallow one;
+// the lines then pair wrongly, and an old line's data would be written back to another value.
+bool names_same_value(std::string_view old_line, const value_split& s, std::string_view new_line) {
+  const auto start = static_cast<std::size_t>(s.key_start);
+  const std::size_t length = static_cast<std::size_t>(s.name_end) + 1 - start;  // up to the separator's colon
+  const auto new_start = static_cast<std::size_t>(key_start_of(new_line));
+  return new_start <= new_line.size() && new_line.substr(new_start, length) == old_line.substr(start, length);
+}
+
 void handle_entry(run_state& rs, registry_state& state) {
   clear_work_buffers(rs);
   rs.line_len = strip_prefix(rs, rs.line_buf, "Old: ");
@@ -102,6 +112,7 @@ void handle_entry(run_state& rs, registry_state& state) {
   state.key_start = key_start_of(line);
   if (holds_any(line, skip_words) || excluded(rs, line)) return;
   if (under_recorded_key(rs, line.substr(static_cast<std::size_t>(state.key_start)), false)) return;
+  if (under_loaded_hive(state, line.substr(static_cast<std::size_t>(state.key_start)))) return;
   const int status = resolve_value_entry(rs);
   check_name(rs, msg::name_changed_after_probe);
   if (rs.line_state.damaged()) {
@@ -119,6 +130,10 @@ void handle_entry(run_state& rs, registry_state& state) {
   }
   if (status != 0) return;
   const value_split& s = state.split;
+  if (!names_same_value(line, s, std::string_view(rs.line_buf2, ::strnlen(rs.line_buf2, line_capacity)))) {
+    write_not_reset_comment(rs, value_label(line, s), "the line after it in the report names another value");
+    return;
+  }
 
   char key_line[out_line_capacity] = "[";
   const std::string_view key = line.substr(static_cast<std::size_t>(s.key_start),

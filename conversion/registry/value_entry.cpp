@@ -209,6 +209,33 @@ void index_recorded_keys(const run_state& rs, registry_state& state) {
 
 }  // namespace
 
+bool names_loaded_hive(std::string_view path) {
+  std::string_view rest;
+  const hive_name* hive = hive_and_rest(path, rest);
+  if (hive == nullptr || (hive->root != win::hkey_local_machine && hive->root != win::hkey_users)) return false;
+  while (!rest.empty() && rest.back() == '\\') rest.remove_suffix(1);
+  return rest.size() > 1 && rest.find('\\', 1) == std::string_view::npos;
+}
+
+void record_loaded_hive(registry_state& state, std::string_view path) {
+  std::string_view rest;
+  const hive_name* hive = hive_and_rest(path, rest);
+  while (!rest.empty() && rest.back() == '\\') rest.remove_suffix(1);
+  if (hive == nullptr || rest.empty() || under_loaded_hive(state, path)) return;
+  state.loaded_hives.emplace_back(hive->root, std::string(rest));
+}
+
+bool under_loaded_hive(const registry_state& state, std::string_view path) {
+  if (state.loaded_hives.empty()) return false;
+  std::string_view rest;
+  const hive_name* hive = hive_and_rest(path, rest);
+  if (hive == nullptr) return false;
+  for (const auto& [root, key] : state.loaded_hives) {
+    if (root == hive->root && is_same_or_under(rest, key)) return true;
+  }
+  return false;
+}
+
 bool under_recorded_key(run_state& rs, std::string_view path, bool or_same) {
   if (!rs.keys_array || rs.keys_count == 0) return false;
   registry_state& state = registry_of(rs);

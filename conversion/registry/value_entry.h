@@ -32,6 +32,15 @@ bool under_recorded_key(run_state& rs, std::string_view path, bool or_same);
 // keys_array is full.
 bool record_key(run_state& rs, std::string_view path);
 
+// True when the key path names a key right below HKEY_LOCAL_MACHINE or HKEY_USERS. Only hives are loaded
+// there (a user's profile, COMPONENTS): the report lists one as added, with all its keys and values, when it
+// was loaded between the snapshots, and removing it would empty the hive.
+bool names_loaded_hive(std::string_view path);
+void record_loaded_hive(registry_state& state, std::string_view path);
+// True when `path` (a key path, or a value entry from its key start) is a recorded loaded hive or lies under
+// one, whichever name of its hive each gives.
+bool under_loaded_hive(const registry_state& state, std::string_view path);
+
 // The entry's key path and value name as the report gives them, for a comment line.
 std::string value_label(std::string_view line, const value_split& split);
 // Writes "; Not reset: <label> (<why>)" to the reset script.

@@ -74,13 +74,17 @@ TEST_F(probe_test, keys_answer_with_the_systems_codes) {
   machine_.key_open_errors["HKLM\\Software\\Locked"] = win::error_access_denied;
   machine_.key_open_errors["HKLM\\Software\\Busy"] = win::error_no_system_resources;
   machine_.key_open_errors["HKLM\\Software\\Odd"] = 1;
+  machine_.keys["HKLM\\Software\\Tab\tKey"];
   const struct {
     const char* line;
     int status;
   } cases[] = {
       {"HKLM\\Software\\Example\n", 0},
       {"HKEY_LOCAL_MACHINE\\Software\\Example\n", 0},
-      {"  \tHKLM\\Software\\Example\tfollowed by a TAB\n", 0},
+      {"  \tHKLM\\Software\\Example\n", 0},
+      // Regshot escapes nothing: a TAB is part of the key's name, which ended there would be another key.
+      {"HKLM\\Software\\Example\tfollowed by a TAB\n", win::error_file_not_found},
+      {"HKLM\\Software\\Tab\tKey\n", 0},
       {"HKLM\\SOFTWARE\\EXAMPLE\n", 0},
       {"HKLM\n", 0},
       {"HKLM\\Software\\Missing\n", win::error_file_not_found},

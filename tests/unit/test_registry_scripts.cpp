@@ -76,6 +76,81 @@ TEST_F(registry_script_test, keys_under_a_removed_key_and_excluded_keys_get_no_l
   EXPECT_FALSE(exists(path("report_errors.txt")));
 }
 
+TEST_F(registry_script_test, a_tab_in_a_key_name_is_part_of_the_name) {
+  // Ended at its TAB, the path would name the sibling "Tab" or the parent, with everything beneath it.
+  for (const char* k : {"HKLM\\Software\\AUD\\Tab", "HKLM\\Software\\AUD\\Tab\tKey", "HKLM\\Software\\AUD2",
+                        "HKLM\\Software\\AUD2\\Precious"}) {
+    machine_.keys[k];
+  }
+  run(section("Keys added:", 3,
+              "HKLM\\Software\\AUD\\Tab\tKey\r\n"
+              "HKLM\\Software\\AUD2\\\tLead\r\n"  // no such key: the parent must not stand in for it
+              "HKLM\\Software\\AUD\\Tab\tGone\r\n"));
+  EXPECT_EQ(removal(), removal_header() + keys_block + "[-HKEY_LOCAL_MACHINE\\Software\\AUD\\Tab\tKey]\n");
+}
+
+TEST_F(registry_script_test, a_hive_loaded_between_the_snapshots_is_left_with_all_in_it) {
+  // A user's profile loaded after the first snapshot: Regshot lists its mount point, and every key and value
+  // in it, as added. Removing them would empty the user's registry.
+  for (const char* k : {"HKU\\S-1-5-21-7", "HKU\\S-1-5-21-7\\Software", "HKU\\S-1-5-21-7\\Software\\App",
+                        "HKLM\\COMPONENTS", "HKLM\\COMPONENTS\\Store", "HKLM\\Software\\Real",
+                        "HKU\\S-1-5-21-8\\Software\\Other"}) {
+    machine_.keys[k];
+  }
+  machine_.set_value("HKU\\S-1-5-21-7\\Software\\App", "v", win::reg_sz, sz_data);
+  machine_.set_value("HKU\\S-1-5-21-7", "top", win::reg_sz, sz_data);
+  machine_.set_value("HKU\\S-1-5-21-7\\Software\\App", "m", win::reg_dword, std::string(4, '\0'));
+  machine_.set_value("HKLM\\Software\\Real", "m", win::reg_dword, std::string(4, '\0'));
+  run(section("Keys added:", 7,
+              "HKU\\S-1-5-21-7\r\n"
+              "HKU\\S-1-5-21-7\\Software\r\n"
+              "HKEY_USERS\\S-1-5-21-7\\Software\\App\r\n"
+              "HKLM\\COMPONENTS\\\r\n"
+              "HKLM\\COMPONENTS\\Store\r\n"
+              "HKU\\S-1-5-21-8\\Software\\Other\r\n"  // in a hive that was there before: removed
+              "HKLM\\Software\\Real\r\n") +
+      section("Values added:", 2,
+              "HKEY_USERS\\S-1-5-21-7\\Software\\App\\v: \"x\"\r\nHKU\\S-1-5-21-7\\top: \"x\"\r\n") +
+      section("Values modified:", 2,
+              "HKU\\s-1-5-21-7\\Software\\App\\m: 0x00000001\r\nHKU\\s-1-5-21-7\\Software\\App\\m: 0x00000002\r\n"
+              "HKLM\\Software\\Real\\m: 0x00000001\r\nHKLM\\Software\\Real\\m: 0x00000002\r\n"));
+  EXPECT_EQ(removal(), removal_header() + keys_block +
+                           "[-HKEY_USERS\\S-1-5-21-8\\Software\\Other]\n"
+                           "[-HKEY_LOCAL_MACHINE\\Software\\Real]\n" + values_head);
+  EXPECT_EQ(reset(), reset_header() + mods_banner + no_resets);
+}
+
+TEST_F(registry_script_test, a_pair_whose_lines_name_two_values_resets_nothing) {
+  // Old data holding a line break before text that reads as an entry: the pairs fall out of step, and the
+  // second "pair" would reset Note to its new data.
+  machine_.set_value("HKLM\\Software\\K", "Note", win::reg_sz, sz_data);
+  machine_.set_value("HKLM\\Software\\K", "Victim", win::reg_sz, sz_data);
+  machine_.set_value("HKLM\\Software\\K", "D", win::reg_dword, std::string(4, '\0'));
+  machine_.set_value("HKLM\\Software\\K", "E", win::reg_dword, std::string(4, '\0'));
+  run(section("Values modified:", 3,
+              "HKLM\\Software\\K\\Note: \"see\r\nHKLM\\Software\\K\\Victim: for details\"\r\n"
+              "HKLM\\Software\\K\\Note: \"other\"\r\n"
+              "HKLM\\Software\\K\\D: 0x00000001\r\nHKLM\\Software\\K\\D: 0x00000002\r\n"
+              "HKLM\\Software\\K\\E: 0x00000003\r\nHKLM\\Software\\K\\E: 0x00000004\r\n"));
+  const std::string why = " (the line after it in the report names another value)\n";
+  EXPECT_EQ(reset(), reset_header() + mods_banner + "; Not reset: HKLM\\Software\\K\\Note" + why +
+                         "; Not reset: HKLM\\Software\\K\\Note" + why + "; Not reset: HKLM\\Software\\K\\D" + why +
+                         no_resets);
+}
+
+TEST_F(registry_script_test, a_value_named_default_is_not_the_keys_default_value) {
+  // PowerShell creates a value named "(Default)" for one who meant the default; Regshot shows the default
+  // value only as "Key\\: data".
+  machine_.set_value("HKLM\\Software\\K", "", win::reg_sz, sz_data);
+  machine_.set_value("HKLM\\Software\\K", "(Default)", win::reg_sz, sz_data);
+  machine_.set_value("HKLM\\Software\\OnlyDefault", "", win::reg_sz, sz_data);
+  run(section("Values modified:", 2,
+              "HKLM\\Software\\K\\(Default): \"old\"\r\nHKLM\\Software\\K\\(Default): \"new\"\r\n"
+              "HKLM\\Software\\OnlyDefault\\(Default): \"old\"\r\n"
+              "HKLM\\Software\\OnlyDefault\\(Default): \"new\"\r\n"));
+  EXPECT_EQ(reset(), reset_header() + mods_banner + "[HKEY_LOCAL_MACHINE\\Software\\K]\n\"(Default)\"=\"old\"\n");
+}
+
 TEST_F(registry_script_test, the_101st_key_ends_the_keys_section_with_its_message) {
   std::string entries;
   std::string expected;
@@ -101,6 +176,7 @@ TEST_F(registry_script_test, values_get_their_key_line_and_a_deletion_each) {
   machine_.set_value("HKLM\\Software\\ExampleTwo", "Setting", win::reg_dword, std::string(4, '\0'));
   machine_.set_value("HKLM\\Software\\ExampleTwo", "Quote\"Back\\slash", win::reg_sz, sz_data);
   machine_.set_value("HKLM\\Software\\ExampleTwo", "", win::reg_sz, sz_data);
+  machine_.set_value("HKLM\\Software\\ExampleTwo", "(Default)", win::reg_sz, sz_data);
   machine_.set_value("HKLM\\Software\\Paths\\SharedDLLs", "C:\\x\\y.dll", win::reg_dword, std::string(4, '\0'));
   machine_.set_value("HKLM\\Software\\Colon", "Name: with colon", win::reg_sz, sz_data);
   machine_.set_value("HKLM\\Software\\Colon", "DataColon", win::reg_sz, sz_data);
@@ -111,7 +187,7 @@ TEST_F(registry_script_test, values_get_their_key_line_and_a_deletion_each) {
               "HKLM\\Software\\ExampleTwo\\Setting: 0x00000000\r\n"
               "HKLM\\Software\\ExampleTwo\\Quote\"Back\\slash: \"x\"\r\n"  // escaped
               "HKLM\\Software\\ExampleTwo\\: \"x\"\r\n"                      // the default value
-              "HKLM\\Software\\ExampleTwo\\(Default): \"x\"\r\n"             // the same, as some tools write it
+              "HKLM\\Software\\ExampleTwo\\(Default): \"x\"\r\n"             // a value of that name
               "HKLM\\Software\\Paths\\SharedDLLs\\C:\\x\\y.dll: 0x00000000\r\n"
               "HKLM\\Software\\Colon\\Name: with colon: \"x\"\r\n"
               "HKLM\\Software\\Colon\\DataColon: \"C:\\dir: with colon\"\r\n"
@@ -123,7 +199,7 @@ TEST_F(registry_script_test, values_get_their_key_line_and_a_deletion_each) {
                            "[HKEY_LOCAL_MACHINE\\Software\\ExampleTwo]\n\"Setting\"=-\n"
                            "[HKEY_LOCAL_MACHINE\\Software\\ExampleTwo]\n\"Quote\\\"Back\\\\slash\"=-\n"
                            "[HKEY_LOCAL_MACHINE\\Software\\ExampleTwo]\n@=-\n"
-                           "[HKEY_LOCAL_MACHINE\\Software\\ExampleTwo]\n@=-\n"
+                           "[HKEY_LOCAL_MACHINE\\Software\\ExampleTwo]\n\"(Default)\"=-\n"
                            "[HKEY_LOCAL_MACHINE\\Software\\Paths\\SharedDLLs]\n\"C:\\\\x\\\\y.dll\"=-\n"
                            "[HKEY_LOCAL_MACHINE\\Software\\Colon]\n\"Name: with colon\"=-\n"
                            "[HKEY_LOCAL_MACHINE\\Software\\Colon]\n\"DataColon\"=-\n"
