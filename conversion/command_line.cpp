@@ -21,6 +21,23 @@ void set_program_folder(run_state& rs, std::string_view program) {
   format_text(rs.excl_path, "%sdo_not_modify_list.TXT", rs.program_folder);
 }
 
+// The word starts every line of the batch file as cmd reads it: letters, digits, blanks and the characters of
+// switches only (no "&", "%", quote... that would add a command or change the path), and with DEL no /S, which
+// would delete the named file in every folder below too.
+bool is_safe_mode_word(std::string_view word) {
+  for (std::size_t i = 0; i < word.size(); ++i) {
+    const char c = word[i];
+    const bool plain = (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ' ' || c == '/' || c == ':' ||
+                       c == '-' || c == '_';
+    if (!plain) return false;
+    if (c == '/' && i + 1 < word.size() && word[i + 1] == 'S' && starts_with(word, "DEL") &&
+        (i + 2 == word.size() || word[i + 2] == ' ' || word[i + 2] == '/' || word[i + 2] == ':')) {
+      return false;
+    }
+  }
+  return true;
+}
+
 void set_mode_word(run_state& rs, std::string_view word) {
   copy_text(rs.mode_word, word);  // at most 23 characters
   for (char& c : rs.mode_word) {
@@ -28,6 +45,7 @@ void set_mode_word(run_state& rs, std::string_view word) {
   }
   const std::string_view stored = view_of(rs.mode_word);
   if (!starts_with(stored, "DEL") && !starts_with(stored, "DIR")) copy_text(rs.mode_word, "DIR");
+  if (!is_safe_mode_word(view_of(rs.mode_word))) copy_text(rs.mode_word, "DIR");
 }
 
 }  // namespace

@@ -42,7 +42,7 @@ void allocate_work_buffers(run_state& rs) {
 }
 
 void reset_run_counters(run_state& rs) {
-  rs.bat_lines = rs.reg_entries = rs.mods_entries = rs.error_entries = 0;
+  rs.bat_lines = rs.bat_unwritable = rs.reg_entries = rs.mods_entries = rs.error_entries = 0;
   rs.folders_stored = rs.mods_sections = 0;
   rs.reg_open = rs.mods_open = rs.errors_open = false;
 }
@@ -50,7 +50,7 @@ void reset_run_counters(run_state& rs) {
 // Set-up of a run up to the first line of the section loop. Returns false when the report is refused.
 bool start_run(run_state& rs, const char* report_path) {
   choose_reg_header(rs);
-  rs.bat_lines = rs.reg_entries = rs.mods_entries = rs.error_entries = 0;
+  rs.bat_lines = rs.bat_unwritable = rs.reg_entries = rs.mods_entries = rs.error_entries = 0;
   if (!copy_text(rs.input_name, report_path)) {
     rs.input_name[0] = '\0';
     show_message(rs, msg::report_path_too_long, report_path);
@@ -133,7 +133,16 @@ bool show_output(run_state& rs, output_file& file, const char* path, bool window
 
 void end_phase(run_state& rs, run_result& result) {
   if (rs.batch.is_open()) {
-    if (rs.bat_lines == 0) rs.batch.write("REM There are no files to delete.\n");
+    if (rs.bat_unwritable > 0) {
+      // Told, so that a script without their lines does not pass for the whole clean-up.
+      char note[160];
+      format_text(note, "REM %d more file(s) or folder(s) still exist, but their names cannot be written here exactly.\n",
+                  rs.bat_unwritable);
+      rs.batch.write(note);
+      rs.batch.write("REM Remove them by hand.\n");
+    } else if (rs.bat_lines == 0) {
+      rs.batch.write("REM There are no files to delete.\n");
+    }
     rs.batch.write("pause\n");
   }
   free_run_buffers(rs);

@@ -124,6 +124,7 @@ struct run_state {
   int bat_stage = 0;
   bool bat_expansion_off = false;  // the batch file has switched delayed expansion off ("!" in a path)
   int bat_lines = 0;
+  int bat_unwritable = 0;  // items that still exist but whose path cannot be written so that cmd reads it exactly
   int reg_entries = 0;
   int mods_entries = 0;
   int error_entries = 0;

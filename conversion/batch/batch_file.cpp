@@ -87,8 +87,10 @@ void write_folder_prompt(run_state& rs) {
 
 }  // namespace
 
-bool entry_exists(run_state& rs, const char* path) {
-  if (rs.sys->file_attributes(path) == win::invalid_file_attributes) return false;
+bool entry_exists(run_state& rs, const char* path, bool folder) {
+  const std::uint32_t attributes = rs.sys->file_attributes(path);
+  if (attributes == win::invalid_file_attributes) return false;
+  if (((attributes & win::file_attribute_directory) != 0) != folder) return false;
   return rs.sys->file_status(path) != ENOENT;
 }
 
@@ -309,14 +311,17 @@ int write_batch_entry(run_state& rs, const batch_verb& verb, std::string_view pa
   // Copied for the machine before the safety test, not after it: the copy's writes are then done when the
   // machine reads the text, instead of holding its reads up.
   copy_path(rs.out_line, path);
-  if (!batch_path_is_safe(path) || !entry_exists(rs, rs.out_line)) return 0;
+  if (!batch_path_is_safe(path) || !entry_exists(rs, rs.out_line, !verb.files)) return 0;
   const path_marks marks = marks_of(path);
   std::string converted;
   std::string_view oem = path;
   std::size_t percents = marks.percents;
   bool nop = marks.nop;
   if (!marks.ascii) {
-    if (!rs.sys->oem_from_ansi(path, converted)) return 0;  // a substituted "?" would be a wildcard for DEL
+    if (!rs.sys->oem_from_ansi(path, converted)) {  // a substituted "?" would be a wildcard for DEL
+      ++rs.bat_unwritable;
+      return 0;
+    }
     oem = converted;
     percents = static_cast<std::size_t>(std::count(oem.begin(), oem.end(), '%'));
     nop = oem.find("_nop") != std::string_view::npos;
@@ -327,6 +332,7 @@ int write_batch_entry(run_state& rs, const batch_verb& verb, std::string_view pa
   const std::size_t length = word.size() + 2 + oem.size() + percents + 1 + (verb.dir_line ? 3 : 0) + 1;
   if (length >= work_line_capacity) {  // the line could not be written whole
     clear_text(rs.work_line);
+    ++rs.bat_unwritable;
     return 0;
   }
 

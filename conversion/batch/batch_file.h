@@ -12,8 +12,9 @@ namespace resivex {
 
 inline constexpr std::size_t entry_path_capacity = 1022;
 
-// True when the path still names a file or folder on the machine.
-bool entry_exists(run_state& rs, const char* path);
+// True when the path still names a file (a folder, with `folder`) on the machine. A file entry that is now a
+// folder gets no DEL line: cmd would ask to delete every file in that folder.
+bool entry_exists(run_state& rs, const char* path, bool folder);
 
 // True when the path is an absolute drive path ("X:\...") that names one item and only that one: no
 // wildcard, quote, redirection, control character or stream colon, no empty, "." or ".." component, and no
@@ -35,6 +36,7 @@ struct batch_verb {
   bool dir_line = false;    // its second letter is "I" or "i": three blanks follow the path
   bool dir_header = false;  // its second letter is "I": the listing form of the header
   bool names_nop = false;   // it holds "_nop": the folder prompt comes before its first line
+  bool files = false;       // the lines are for file entries (folder entries otherwise)
 };
 batch_verb batch_verb_of(const run_state& rs);
 

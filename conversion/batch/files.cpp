@@ -38,7 +38,8 @@ void for_each_file_path(run_state& rs, int announced, Take take) {
 void handle_files_added(run_state& rs) {
   const int announced = parse_count(rs);
   if (read_report_line(rs) == 0) return;  // the row of dashes under the title
-  const batch_verb verb = batch_verb_of(rs);
+  batch_verb verb = batch_verb_of(rs);
+  verb.files = true;
   // Entries stand on consecutive lines (Regshot up to 1.9.0) or each is followed by a line of date,
   // attributes and size (1.9.1); the reader stops at the section's end, so both layouts are read alike.
   if (rs.folders_stored > 0) {

@@ -56,7 +56,8 @@ bool queue_folders(run_state& rs, int announced, folder_queue& queue, const fold
     while (start < line.size() && line[start] == ' ') ++start;
     if (start < line.size() && line[start] == '\t') ++start;
     const std::string_view path = entry_path_of(line, start);
-    if (path.empty() || program_files_rule(line)) continue;
+    // A drive alone ("C:") is no folder of its own: stored, it would hold every path of the drive.
+    if (path.empty() || program_files_rule(line) || (path.size() <= 3 && path.size() >= 2 && path[1] == ':')) continue;
     if (path.size() > entry_path_capacity) {
       // Too long to wait in the queue (it gets no line, but it is stored): the ones before it go first.
       if (!queue.finish_all() || !store(path, nullptr)) return false;
@@ -109,7 +110,8 @@ void handle_folders_added(run_state& rs) {
   allocate_folders_array(rs, announced);
   if (read_report_line(rs) == 0) return;  // the row of dashes under the title
   mode_word_guard guard(rs);
-  if (view_of(rs.mode_word).find("DEL") != std::string_view::npos) copy_text(rs.mode_word, rmdir_verb);
+  // DEL mode is a word that begins with DEL (a listing word such as DIR_NODELETE stays a listing word).
+  if (starts_with(view_of(rs.mode_word), "DEL")) copy_text(rs.mode_word, rmdir_verb);
   const batch_verb verb = batch_verb_of(rs);
 
   // Every folder read is finished before the section ends, even when reading fails on the way.

@@ -7,7 +7,8 @@
 //   line that switches delayed expansion off.
 // - The registry scripts: each line is the header, a comment, a blank, a key line with a long hive name, or a
 //   value line whose name and data are in registry-script notation (quotes and backslashes escaped, hex lists
-//   with their continuation lines). Every key and value named exists, and the report names it.
+//   with their continuation lines). Every key and value named exists, and the report names it; no key right
+//   below HKEY_LOCAL_MACHINE or HKEY_USERS (where hives are loaded) is removed.
 #pragma once
 
 #include "conversion/batch/batch_file.h"
@@ -57,7 +58,7 @@ public:
       for (std::size_t at = f.find(text); at != std::string::npos; at = f.find(text, at + 1)) {
         std::size_t end = at + text.size();
         while (end < f.size() && f[end] == '\\') ++end;
-        if (end == f.size() || f[end] == '\n' || f[end] == '\t') return true;
+        if (end == f.size() || f[end] == '\n') return true;  // a TAB may be part of a key's name
         if (f[end] == '\r' && (end + 1 == f.size() || f[end + 1] == '\n')) return true;
       }
     }
@@ -170,12 +171,18 @@ inline std::string check_batch(const std::string& batch, const std::string& bat_
       "REM The following DIR commands are in file " + name + " ", "", "cls", "echo.", "set _ok=",
       "set /p _ok=Do you really want to DELETE these files? (Y/N) :", "if /I NOT \"%_ok%\" == \"Y\" EXIT",
       "set _nop=", "set /p _ok=Remove prompt to delete folders? (Y/N) :", "if /I \"%_ok%\" == \"Y\" set _nop=/Q",
-      "setlocal DisableDelayedExpansion", "REM There are no files to delete.", "pause"};
+      "setlocal DisableDelayedExpansion", "REM There are no files to delete.", "REM Remove them by hand.", "pause"};
   const bool dir_mode = mode.size() > 1 && mode[1] == 'I';
   bool delayed_expansion_off = false;
   for (const std::string& line : lines_of(batch)) {
     if (line == "setlocal DisableDelayedExpansion") delayed_expansion_off = true;
     if (fixed.count(line) != 0) continue;
+    // The count of items that exist but whose path cannot be written exactly.
+    const std::string_view count_line = "REM 9 more file(s) or folder(s) still exist, but their names cannot be written here exactly.";
+    if (line.rfind("REM ", 0) == 0 && line.size() > 4 && line[4] >= '1' && line[4] <= '9') {
+      const std::size_t digits = line.find_first_not_of("0123456789", 4);
+      if (digits != std::string::npos && std::string_view(line).substr(digits) == count_line.substr(5)) continue;
+    }
     std::string rest;
     if (line.rfind("RMDIR /S %_nop% \"", 0) == 0 && !dir_mode) {
       rest = line.substr(17);
@@ -339,6 +346,10 @@ inline std::string check_reg_script(const std::string& script, bool removal, con
       if (sub_key.empty() || sub_key.back() == '\\') {
         if (deletes || hive_end < path.size()) return broken("key line for a whole hive or an empty name", line);
       }
+      if (deletes && (root == win::hkey_local_machine || root == win::hkey_users) &&
+          sub_key.find('\\') == std::string::npos) {
+        return broken("key line that removes a hive loaded below HKEY_LOCAL_MACHINE or HKEY_USERS", line);
+      }
       if (!machine.key_exists(root, sub_key)) return broken("key line for a key that does not exist", line);
       if (deletes ? !report.names_whole(sub_key) : !report.names(sub_key + "\\")) {
         if (deletes && report.names_before_inner_cr(sub_key)) {
@@ -365,8 +376,7 @@ inline std::string check_reg_script(const std::string& script, bool removal, con
       return broken("value data not in registry-script notation", line);
     }
     if (!machine.value_exists(root, sub_key, name)) return broken("value line for a value that does not exist", line);
-    const bool named = is_default ? report.names(sub_key + "\\:") || report.names(sub_key + "\\(Default):")
-                                  : report.names(sub_key + "\\" + name + ":");
+    const bool named = is_default ? report.names(sub_key + "\\:") : report.names(sub_key + "\\" + name + ":");
     if (!named) {
       // The entry read as a key whose last name is empty ("Key\\Name: data"): no key has an empty name.
       for (std::string extra = "\\\\"; extra.size() <= 4; extra += '\\') {

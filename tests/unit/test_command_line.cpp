@@ -64,6 +64,24 @@ TEST(command_line, the_listing_word_selects_del_or_dir) {
       << "arguments after the second are ignored";
 }
 
+TEST(command_line, a_word_that_would_change_what_a_line_deletes_only_lists) {
+  // The word starts every line of the batch file: DEL /S would delete the named file in every folder below,
+  // and "&", "%", quotes or redirections would add commands or change the path.
+  struct row {
+    const char* word;
+    const char* stored;
+  };
+  const row rows[] = {{"del /f", "DEL /F"}, {"DEL /Q /A:H", "DEL /Q /A:H"}, {"dir /s", "DIR /S"},
+                      {"del /s", "DIR"},    {"del/s", "DIR"},             {"del /q /s", "DIR"},
+                      {"del /s:x", "DIR"},  {"del&calc", "DIR"},          {"del %x%", "DIR"},
+                      {"del\"", "DIR"},     {"del >nul", "DIR"},           {"dir|more", "DIR"},
+                      {"del !x!", "DIR"},   {"del\t", "DIR"}};
+  for (const row& r : rows) {
+    fake_machine m;
+    EXPECT_STREQ(parse(m, {"resivex.exe", "C:\\r.txt", r.word}).rs->mode_word, r.stored) << r.word;
+  }
+}
+
 TEST(command_line, registry_view_follows_wow64) {
   struct row {
     int wow64;

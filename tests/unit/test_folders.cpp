@@ -102,6 +102,31 @@ TEST_F(folders_test, dir_mode_lists_folders_without_the_prompt) {
   EXPECT_EQ(batch(), dir_header(path("report.bat")) + "DIR \"C:\\A\"   \nDIR \"C:\\b.txt\"   \npause\n");
 }
 
+TEST_F(folders_test, a_listing_word_holding_del_after_its_start_still_only_lists) {
+  exist({"C:\\A"}, {"C:\\b.txt"});
+  copy_text(rs_->mode_word, "DIR_NODELETE");
+  convert_text(section("Folders added:", {"C:\\A"}) + section("Files added:", {"C:\\b.txt"}));
+  EXPECT_EQ(batch(), dir_header(path("report.bat")) +
+                         "DIR_NODELETE \"C:\\A\"   \nDIR_NODELETE \"C:\\b.txt\"   \npause\n")
+      << "no RMDIR line for a word that begins with DIR";
+}
+
+TEST_F(folders_test, each_entry_must_still_be_of_its_kind) {
+  // A listed file that is now a folder: DEL would ask to delete every file in it. A listed folder that is now a
+  // file: RMDIR would fail on it.
+  exist({"C:\\was a file.txt"}, {"C:\\was a folder"});
+  convert_text(section("Folders added:", {"C:\\was a folder"}) + section("Files added:", {"C:\\was a file.txt"}));
+  EXPECT_EQ(batch(), "REM There are no files to delete.\npause\n");
+}
+
+TEST_F(folders_test, a_drive_alone_is_neither_listed_nor_holds_the_drive) {
+  exist({"C:\\A"}, {"C:\\A\\x.txt", "C:\\left.txt", "D:\\y.txt"});
+  convert_text(section("Folders added:", {"C:", "C:\\", "D:"}) +
+               section("Files added:", {"C:\\left.txt", "C:\\A\\x.txt", "D:\\y.txt"}));
+  EXPECT_EQ(batch(), del_header(path("report.bat")) + del("C:\\left.txt") + del("C:\\A\\x.txt") + del("D:\\y.txt") +
+                         "pause\n");
+}
+
 TEST_F(folders_test, the_listing_word_comes_back_after_the_section_however_it_ends) {
   exist({"C:\\A"});
   write_file("report.txt", report_heading + dashes + "Folders added: 3\r\n" + dashes + "C:\\A\r\n");
