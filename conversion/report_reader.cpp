@@ -530,15 +530,20 @@ entry_status report_reader::read_entry(entry_kind kind, char (&buf)[line_capacit
     if (keep < piece.size()) flags.cut = true;
   };
   if (kind == entry_kind::registry) {
-    // Data holding line breaks goes on over lines that do not start with a hive name.
+    // Data holding line breaks goes on over lines that do not start with a hive name. A string's data ends
+    // with the quote that Regshot closes it with: while the string is open at a line's end, the next line is
+    // data even when it reads like an entry (text holding a line break and then a registry path). A cut entry
+    // is never taken as open, so that one malformed line cannot swallow the section.
+    const bool has_string = std::string_view(buf, n).find(": \"") != std::string_view::npos;
+    bool open = has_string && !flags.cut && (n == 0 || buf[n - 1] != '"');
     while (had_lf) {
-      if (next_plainly_starts_with_hive()) break;
+      if (!open && next_plainly_starts_with_hive()) break;
       const text_line* next = peek(0);
-      if (next == nullptr || is_section_boundary(next->text) || starts_with_hive(next->text)) break;
+      if (next == nullptr || is_section_boundary(next->text) || (!open && starts_with_hive(next->text))) break;
       std::size_t blanks = 0;
       while (next != nullptr && next->text.empty() && blanks < max_blank_run) next = peek(++blanks);
       if (blanks > 0 && (next == nullptr || next->text.empty() || is_section_boundary(next->text) ||
-                         starts_with_hive(next->text))) {
+                         (!open && starts_with_hive(next->text)))) {
         break;  // blank lines between entries
       }
       for (std::size_t b = 0; b < blanks; ++b) {
@@ -554,6 +559,7 @@ entry_status report_reader::read_entry(entry_kind kind, char (&buf)[line_capacit
       flags.had_nul = flags.had_nul || next->flags.had_nul;
       had_lf = next->had_lf;
       ending = next->had_cr ? "\r\n" : "\n";
+      open = has_string && !flags.cut && next->text.back() != '"';  // the piece is not empty: blanks went first
       pop();
     }
   }

@@ -121,14 +121,14 @@ TEST_F(registry_script_test, a_hive_loaded_between_the_snapshots_is_left_with_al
 }
 
 TEST_F(registry_script_test, a_pair_whose_lines_name_two_values_resets_nothing) {
-  // Old data holding a line break before text that reads as an entry: the pairs fall out of step, and the
-  // second "pair" would reset Note to its new data.
+  // Old data holding a quote, a line break and text that reads as an entry: the first line looks complete, the
+  // pairs fall out of step, and the second "pair" would reset Note to its new data.
   machine_.set_value("HKLM\\Software\\K", "Note", win::reg_sz, sz_data);
   machine_.set_value("HKLM\\Software\\K", "Victim", win::reg_sz, sz_data);
   machine_.set_value("HKLM\\Software\\K", "D", win::reg_dword, std::string(4, '\0'));
   machine_.set_value("HKLM\\Software\\K", "E", win::reg_dword, std::string(4, '\0'));
   run(section("Values modified:", 3,
-              "HKLM\\Software\\K\\Note: \"see\r\nHKLM\\Software\\K\\Victim: for details\"\r\n"
+              "HKLM\\Software\\K\\Note: \"he said \"hi\"\r\nHKLM\\Software\\K\\Victim: x\"\r\n"
               "HKLM\\Software\\K\\Note: \"other\"\r\n"
               "HKLM\\Software\\K\\D: 0x00000001\r\nHKLM\\Software\\K\\D: 0x00000002\r\n"
               "HKLM\\Software\\K\\E: 0x00000003\r\nHKLM\\Software\\K\\E: 0x00000004\r\n"));

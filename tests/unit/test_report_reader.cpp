@@ -424,6 +424,7 @@ TEST_F(reader_test, registry_entries_end_where_a_line_starts_with_a_hive_name_at
       entry += "\r\n" + f;
       has_nul = has_nul || f.find('\0') != std::string::npos;
     }
+    entry += '"';  // the string closes on the entry's last line
     report += entry + "\r\n";
     for (char& c : entry) {
       if (c == '\0') c = '\x01';
@@ -445,6 +446,31 @@ TEST_F(reader_test, registry_entries_end_where_a_line_starts_with_a_hive_name_at
     ASSERT_EQ(text, want[k]) << "entry " << k;
     ASSERT_EQ(flags_.had_nul, nul[k]) << "entry " << k;
   }
+  EXPECT_EQ(entry(entry_kind::registry, text), entry_status::section_end);
+}
+
+TEST_F(reader_test, a_string_still_open_at_a_line_end_takes_the_next_line_even_when_it_reads_as_an_entry) {
+  // Regshot closes string data with a quote and escapes nothing: data holding a line break and then a
+  // registry path would otherwise pass for an entry, and its value would be deleted or reset.
+  open("Regshot 1.9.1 x64 ANSI\r\n"
+       "HKLM\\Software\\K\\Note: \"see\r\nHKLM\\Software\\K\\Victim: for details\r\n\r\nHKU\\S\\x: end\"\r\n"
+       "HKLM\\Software\\K\\Real: 0x00000001\r\n"
+       "HKLM\\Software\\K\\Closed: \"a \"quoted\"\"\r\n"
+       "HKLM\\Software\\K\\Dword \"x\": 0x00000002\r\n"       // a quote, but no string data
+       "HKLM\\Software\\K\\Open: \"never closed\r\n"
+       "----------------------------------\r\n");
+  line();
+  std::string text;
+  ASSERT_EQ(entry(entry_kind::registry, text), entry_status::entry);
+  EXPECT_EQ(text, "HKLM\\Software\\K\\Note: \"see\r\nHKLM\\Software\\K\\Victim: for details\r\n\r\nHKU\\S\\x: end\"\n");
+  ASSERT_EQ(entry(entry_kind::registry, text), entry_status::entry);
+  EXPECT_EQ(text, "HKLM\\Software\\K\\Real: 0x00000001\n");
+  ASSERT_EQ(entry(entry_kind::registry, text), entry_status::entry);
+  EXPECT_EQ(text, "HKLM\\Software\\K\\Closed: \"a \"quoted\"\"\n");
+  ASSERT_EQ(entry(entry_kind::registry, text), entry_status::entry);
+  EXPECT_EQ(text, "HKLM\\Software\\K\\Dword \"x\": 0x00000002\n");
+  ASSERT_EQ(entry(entry_kind::registry, text), entry_status::entry);
+  EXPECT_EQ(text, "HKLM\\Software\\K\\Open: \"never closed\n") << "the section's end ends any entry";
   EXPECT_EQ(entry(entry_kind::registry, text), entry_status::section_end);
 }
 
