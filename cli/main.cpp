@@ -23,7 +23,7 @@ const char usage_text[] =
     "Nothing on the machine is changed: review the scripts, then run them yourself.\n"
     "\n"
     "WORD  DEL (the default) writes DEL and RMDIR commands; DIR, or any other word, only lists the items.\n"
-    "      A word with other characters than letters, digits, blanks and switches, or DEL with /S, lists too.\n"
+    "      A word with anything but a verb and switches (DEL /F), or DEL with /S, lists too.\n"
     "\n"
     "Messages are printed to standard error as \"[Caption] text\"; the paths of the outputs to standard\n"
     "output, one per line. Exit status: 0 done; 1 the report or an output could not be opened or written;\n"

@@ -21,17 +21,30 @@ void set_program_folder(run_state& rs, std::string_view program) {
   format_text(rs.excl_path, "%sdo_not_modify_list.TXT", rs.program_folder);
 }
 
-// The word starts every line of the batch file as cmd reads it: letters, digits, blanks and the characters of
-// switches only (no "&", "%", quote... that would add a command or change the path), and with DEL no /S, which
-// would delete the named file in every folder below too.
+// The word starts every line of the batch file as cmd reads it: a verb of letters, digits and "_", then only
+// switches ("/" and letters, digits, ":" or "-"). Anything else could add a command ("&", "%", quotes) or a
+// second target ("DEL /Q X" deletes X too); and DEL takes no /S, which would delete the named file in every
+// folder below.
 bool is_safe_mode_word(std::string_view word) {
-  for (std::size_t i = 0; i < word.size(); ++i) {
-    const char c = word[i];
-    const bool plain = (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ' ' || c == '/' || c == ':' ||
-                       c == '-' || c == '_';
-    if (!plain) return false;
-    if (c == '/' && i + 1 < word.size() && word[i + 1] == 'S' && starts_with(word, "DEL") &&
-        (i + 2 == word.size() || word[i + 2] == ' ' || word[i + 2] == '/' || word[i + 2] == ':')) {
+  const auto verb_char = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_'; };
+  const auto switch_char = [](char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ':' || c == '-' || c == '/';
+  };
+  std::size_t i = 0;
+  while (i < word.size() && verb_char(word[i])) ++i;
+  if (i == 0) return false;
+  while (i < word.size()) {
+    while (i < word.size() && word[i] == ' ') ++i;
+    if (i == word.size()) break;
+    if (word[i] != '/') return false;
+    for (; i < word.size() && word[i] != ' '; ++i) {
+      if (!switch_char(word[i])) return false;
+    }
+  }
+  if (!starts_with(word, "DEL")) return true;
+  for (std::size_t k = 0; k + 1 < word.size(); ++k) {
+    if (word[k] == '/' && word[k + 1] == 'S' &&
+        (k + 2 == word.size() || word[k + 2] == ' ' || word[k + 2] == '/' || word[k + 2] == ':')) {
       return false;
     }
   }

@@ -207,8 +207,13 @@ bool derive_output_names(run_state& rs) {
     return false;
   }
   copy_text(rs.name_check, view_of(rs.Fileoutn2));
+  // A report named through one of its streams ("report.bat::$DATA") is the file before the colon: an output of
+  // that name would be created over the report while it is read.
+  const std::size_t colon = input.find(':', std::max<std::size_t>(name_start, 2));
+  const std::string_view file = input.substr(0, colon);
   for (const char* name : {rs.bat_name, rs.Fileoutn2, rs.mods_name, rs.errors_name}) {
-    if (equal_ignoring_case(input, name)) {  // Windows file names ignore the case of ASCII letters
+    // Windows file names ignore the case of ASCII letters.
+    if (equal_ignoring_case(input, name) || equal_ignoring_case(file, name)) {
       show_message(rs, msg::output_is_report, name);
       return false;
     }

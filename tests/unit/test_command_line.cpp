@@ -66,7 +66,8 @@ TEST(command_line, the_listing_word_selects_del_or_dir) {
 
 TEST(command_line, a_word_that_would_change_what_a_line_deletes_only_lists) {
   // The word starts every line of the batch file: DEL /S would delete the named file in every folder below,
-  // and "&", "%", quotes or redirections would add commands or change the path.
+  // a second word ("DEL /Q X", "DEL /Q C:") a second target, and "&", "%", quotes or redirections would add
+  // commands or change the path.
   struct row {
     const char* word;
     const char* stored;
@@ -75,7 +76,9 @@ TEST(command_line, a_word_that_would_change_what_a_line_deletes_only_lists) {
                       {"del /s", "DIR"},    {"del/s", "DIR"},             {"del /q /s", "DIR"},
                       {"del /s:x", "DIR"},  {"del&calc", "DIR"},          {"del %x%", "DIR"},
                       {"del\"", "DIR"},     {"del >nul", "DIR"},           {"dir|more", "DIR"},
-                      {"del !x!", "DIR"},   {"del\t", "DIR"}};
+                      {"del !x!", "DIR"},   {"del\t", "DIR"},             {"del /q x", "DIR"},
+                      {"del /q c:", "DIR"}, {"del -s", "DIR"},            {"del /q/s", "DIR"},
+                      {"del:", "DIR"},      {"dir_nodelete", "DIR_NODELETE"}};
   for (const row& r : rows) {
     fake_machine m;
     EXPECT_STREQ(parse(m, {"resivex.exe", "C:\\r.txt", r.word}).rs->mode_word, r.stored) << r.word;

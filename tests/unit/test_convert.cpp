@@ -53,8 +53,9 @@ TEST_F(convert_test, output_names_replace_the_extension_of_the_file_name_only) {
 }
 
 TEST_F(convert_test, a_report_that_its_own_outputs_would_overwrite_is_refused) {
-  for (const std::string name : {"report.bat", "report.REG", "x\\report"}) {
+  for (const std::string name : {"report.bat", "report.REG", "x\\report", "report.bat::$DATA", "report_mods.reg:s"}) {
     machine_.boxes.clear();
+    machine_.opened_for_writing.clear();
     const std::string input = name == "x\\report" ? path("x") : path(name);
     write_file(name == "x\\report" ? "x" : name, "Regshot\r\n");
     const std::string before = read_file(input);
