@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 
 namespace resivex::shell {
 
@@ -50,6 +51,46 @@ class win32_save_steps : public save_steps {
   void remove(const std::string& path) override { DeleteFileA(path.c_str()); }
 };
 
+// cmd reads a batch file in the OEM code page, and the conversion writes it so. Shown as it stands in the
+// (ANSI) edit control, its accented letters would read as other characters where the user reviews the
+// paths; so a batch file is shown in the ANSI code page when the text comes back to the same bytes, and saved
+// back to OEM. The edit control's user data says which way its text was loaded.
+constexpr LONG_PTR shown_from_oem = 1;
+
+bool is_batch_name(std::string_view path) {
+  if (path.size() < 4) return false;
+  std::string ext(path.substr(path.size() - 4));
+  for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return ext == ".bat" || ext == ".cmd";
+}
+
+bool has_non_ascii(std::string_view text) {
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return true;
+  }
+  return false;
+}
+
+// The text in another code page; false when a character has no exact form there (no best fit).
+bool recode(std::string_view text, UINT from, UINT to, std::string& out) {
+  out.clear();
+  if (text.empty()) return true;
+  if (text.size() > 0x3FFFFFFF) return false;
+  const int n = static_cast<int>(text.size());
+  const int wide_len = MultiByteToWideChar(from, MB_ERR_INVALID_CHARS, text.data(), n, nullptr, 0);
+  if (wide_len <= 0) return false;
+  std::wstring wide(static_cast<std::size_t>(wide_len), L'\0');
+  if (MultiByteToWideChar(from, MB_ERR_INVALID_CHARS, text.data(), n, wide.data(), wide_len) != wide_len) return false;
+  BOOL defaulted = FALSE;
+  const int len = WideCharToMultiByte(to, WC_NO_BEST_FIT_CHARS, wide.data(), wide_len, nullptr, 0, nullptr, &defaulted);
+  if (len <= 0 || defaulted) return false;
+  out.resize(static_cast<std::size_t>(len));
+  defaulted = FALSE;
+  return WideCharToMultiByte(to, WC_NO_BEST_FIT_CHARS, wide.data(), wide_len, out.data(), len, nullptr, &defaulted) ==
+             len &&
+         !defaulted;
+}
+
 }  // namespace
 
 bool load_text_file(HWND edit, const char* path) {
@@ -64,7 +105,12 @@ bool load_text_file(HWND edit, const char* path) {
   DWORD read = 0;
   if (!ReadFile(f.h, text.get(), length, &read, nullptr)) return false;
   text[read] = '\0';
-  if (!SetWindowTextA(edit, text.get())) return false;
+  const std::string_view raw(text.get(), read);
+  std::string shown, back;
+  const bool from_oem = is_batch_name(path) && has_non_ascii(raw) && recode(raw, CP_OEMCP, CP_ACP, shown) &&
+                        recode(shown, CP_ACP, CP_OEMCP, back) && back == raw && shown.find('\0') == std::string::npos;
+  if (!SetWindowTextA(edit, from_oem ? shown.c_str() : text.get())) return false;
+  SetWindowLongPtrA(edit, GWLP_USERDATA, from_oem ? shown_from_oem : 0);
   SendMessageA(edit, EM_SETMODIFY, FALSE, 0);
   return true;
 }
@@ -76,8 +122,16 @@ bool save_text_file(HWND edit, const char* path) {
   // The length may overstate the text (multi-byte code pages); what was fetched is the text.
   const int fetched = length > 0 ? GetWindowTextA(edit, text.get(), length + 1) : 0;
   if (length > 0 && fetched <= 0) return false;
+  std::string_view data(text.get(), static_cast<std::size_t>(fetched));
+  std::string oem;
+  if (GetWindowLongPtrA(edit, GWLP_USERDATA) == shown_from_oem) {
+    // A character typed that the OEM code page lacks would come out as another ("?" is a wildcard for DEL):
+    // not saved.
+    if (!recode(data, CP_ACP, CP_OEMCP, oem)) return false;
+    data = oem;
+  }
   win32_save_steps steps;
-  if (!save_replacing(steps, path, std::string_view(text.get(), static_cast<std::size_t>(fetched)))) return false;
+  if (!save_replacing(steps, path, data)) return false;
   SendMessageA(edit, EM_SETMODIFY, FALSE, 0);
   return true;
 }

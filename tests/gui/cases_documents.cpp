@@ -63,6 +63,34 @@ GUI_CASE(save_as_round_trip_moves_the_document_to_the_new_file) {
   check_equal(read_file(out.bat), original, "the old file is untouched");
 }
 
+GUI_CASE(a_batch_file_is_shown_in_the_ansi_code_page_and_saved_back_in_cmds) {
+  // cmd reads the batch file in the OEM code page: "J\x94rg" on disk is what the window must show as "J\xF6rg".
+  const std::string report = make_report(ctx.work, "J\xF6rg");
+  const outputs out = outputs_of(report);
+  program p(ctx.install(), {report}, ctx.work);
+  const HWND doc = p.document(out.bat);
+  p.activate(doc);
+  const std::string on_disk = read_file(out.bat);
+  check(on_disk.find("J\x94rg leftovers") != std::string::npos, "the batch file holds its paths as cmd reads them");
+  const std::string shown = window_text(p.edit_of(doc));
+  check(shown.find("J\xF6rg leftovers") != std::string::npos && shown.find('\x94') == std::string::npos,
+        "the window shows them in the ANSI code page");
+
+  p.type(p.edit_of(doc), "REM r\xE9vis\xE9\r");
+  p.command(IDM_FILE_SAVE);
+  check(p.dialogs_after_pending_commands().empty(), "Save shows nothing");
+  const std::string saved = on_disk + "REM r\x82vis\x82\r\n";
+  check_equal(read_file(out.bat), saved, "saved back in the OEM code page, the paths byte for byte");
+
+  // A character that the OEM code page lacks would be saved as another: the save is refused.
+  p.type(p.edit_of(doc), "REM \x80\r");
+  p.command(IDM_FILE_SAVE);
+  const dialog box = p.wait_dialog("Error.");
+  check_equal(box.text, "Couldn't Save File.", "message for a text that cmd's code page cannot hold");
+  p.press(box, IDOK);
+  check_equal(read_file(out.bat), saved, "the file after the refused save");
+}
+
 GUI_CASE(edit_commands_reach_the_active_document) {
   program p(ctx.install(), {}, ctx.work);
   p.command(IDM_FILE_NEW);
