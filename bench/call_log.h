@@ -30,6 +30,7 @@ public:
   int file_status(const char* path) override;
   long long file_size(const char* path) override { return inner_.file_size(path); }
   std::FILE* open_file(const char* path, const char* mode) override { return inner_.open_file(path, mode); }
+  bool remove_file(const char* path) override { return inner_.remove_file(path); }
   bool full_path(const char* path, std::string& out) override { return inner_.full_path(path, out); }
 
   int message_box(window_handle owner, const char* text, const char* caption, unsigned style) override {

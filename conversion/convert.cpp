@@ -75,6 +75,9 @@ bool start_run(run_state& rs, const char* report_path) {
     show_message(rs, msg::batch_open_failed, rs.bat_name);
     end_process(exit_code::open_failed);
   }
+  // An error list that an earlier run of this report left would pass for this run's, which writes its own
+  // when a key cannot be read.
+  rs.sys->remove_file(rs.errors_name);
   load_exclusion_list(rs);
 
   rs.keys_sections_seen = rs.bat_stage = 0;

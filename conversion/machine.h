@@ -53,6 +53,8 @@ public:
   virtual long long file_size(const char* path) = 0;
   // Opens a runtime stream (fopen modes); null when it cannot be opened. The caller closes it.
   virtual std::FILE* open_file(const char* path, const char* mode) = 0;
+  // Deletes a file (DeleteFileA); true when it is gone, also when there was none.
+  virtual bool remove_file(const char* path) = 0;
   // The absolute form of a path (GetFullPathNameA); false when there is none.
   virtual bool full_path(const char* path, std::string& out) = 0;
 

@@ -223,36 +223,10 @@ bool report_reader::next_physical() {
   return true;
 }
 
-namespace {
-
-bool is_hex_digit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
-// "0x00000010" (a folder's attributes, or the first of "0x... --> 0x...") and "2026-12-07 05:38:34, 0x..."
-// (a file's date, attributes and size): the lines Regshot 1.9.1 writes after each folder and file.
-bool is_attribute_line(std::string_view s) {
-  const auto hex_at = [&](std::size_t i) {
-    if (s.size() < i + 10 || s[i] != '0' || s[i + 1] != 'x') return false;
-    for (std::size_t k = i + 2; k < i + 10; ++k) {
-      if (!is_hex_digit(s[k])) return false;
-    }
-    return true;
-  };
-  if (hex_at(0)) return s.size() == 10 || s[10] == ' ';
-  static constexpr std::string_view date_form = "dddd-dd-dd dd:dd:dd, ";
-  if (s.size() < date_form.size()) return false;
-  for (std::size_t i = 0; i < date_form.size(); ++i) {
-    if (date_form[i] == 'd' ? !is_digit(s[i]) : s[i] != date_form[i]) return false;
-  }
-  return hex_at(date_form.size());
-}
-
-}  // namespace
-
 bool report_reader::next_physical_starts_anew() {
   const bool wide = encoding_ == report_encoding::utf16le;
   const std::size_t unit = wide ? 2 : 1;
-  constexpr std::size_t looked_at = 40;  // longer than any hive name, title or attribute line's start
+  constexpr std::size_t looked_at = 40;  // longer than any title
   if (block_end_ - block_pos_ < looked_at * unit) fill_block();
   const char* p = block_.get() + block_pos_;
   const std::size_t avail = (block_end_ - block_pos_) / unit;
@@ -264,19 +238,7 @@ bool report_reader::next_physical_starts_anew() {
     start[n] = c;
   }
   if (n == 0) return avail == 0 || p[0] == '\r' || p[0] == '\n';  // a blank line, or the end of the input
-  const std::string_view s(start, n);
-  if (is_section_boundary(s) || is_attribute_line(s)) return true;
-  std::size_t i = 0;
-  while (i < s.size() && s[i] == ' ') ++i;
-  if (i < s.size() && s[i] == '\t') ++i;
-  const std::string_view entry = s.substr(i);
-  const bool drive = entry.size() >= 3 && ((entry[0] | 0x20) >= 'a' && (entry[0] | 0x20) <= 'z') && entry[1] == ':' &&
-                     entry[2] == '\\';
-  if (drive) return true;
-  for (std::string_view hive : hive_prefixes) {
-    if (starts_with(entry, hive) && entry.size() > hive.size() && entry[hive.size()] == '\\') return true;
-  }
-  return false;
+  return is_section_boundary(std::string_view(start, n));
 }
 
 bool report_reader::next_text_line(text_line& out) {
@@ -285,7 +247,10 @@ bool report_reader::next_text_line(text_line& out) {
   if (!next_physical()) return false;
   bool nul = phys_nul_;
   // Regshot 1.9.x breaks an entry longer than 1000 characters after every 1000, with no mark: join the pieces
-  // again. An entry of exactly 1000 (or 2000...) characters is not broken: what follows it then starts anew.
+  // again. An entry of exactly 1000 (or 2000...) characters is not broken, but what follows it cannot be told
+  // from a piece by its start (a piece of a path list starts with "C:\", of other data with a hive name), so
+  // it is joined too, except a blank line or a section's boundary. A modified pair that this puts out of
+  // step names two values, and is not reset.
   if (first_line_seen_) {
     while (joins_wrapped_ && phys_lf_ && phys_units_ == wrap_length) {
       if (next_physical_starts_anew() || !next_physical()) break;

@@ -88,8 +88,8 @@ private:
   bool next_plainly_starts_with_hive() const;
   bool fill_block();
   bool next_physical();
-  // Whether the physical line that comes next begins as no piece of a broken entry can: an entry (a hive
-  // name or a drive, then a backslash), a 1.9.1 attribute line, a section's boundary, or nothing at all.
+  // Whether the physical line that comes next is blank, a section's boundary, or missing: no piece of a
+  // broken entry that could be told from the data of one.
   bool next_physical_starts_anew();
   bool next_text_line(text_line& out);
   const text_line* peek(std::size_t i);

@@ -198,6 +198,12 @@ long long win32_machine::file_size(const char* path) {
 
 std::FILE* win32_machine::open_file(const char* path, const char* mode) { return std::fopen(path, mode); }
 
+bool win32_machine::remove_file(const char* path) {
+  if (DeleteFileA(path)) return true;
+  const DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
 bool win32_machine::full_path(const char* path, std::string& out) {
   char buf[MAX_PATH * 4];
   const DWORD n = GetFullPathNameA(path, sizeof buf, buf, nullptr);

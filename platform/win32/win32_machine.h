@@ -23,6 +23,7 @@ public:
   int file_status(const char* path) override;
   long long file_size(const char* path) override;
   std::FILE* open_file(const char* path, const char* mode) override;
+  bool remove_file(const char* path) override;
   bool full_path(const char* path, std::string& out) override;
 
   int message_box(window_handle owner, const char* text, const char* caption, unsigned style) override;

@@ -5,6 +5,8 @@
 
 #include "conversion/machine.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <map>
 #include <set>
 #include <string>
@@ -41,6 +43,7 @@ public:
   int file_status(const char* path) override;
   long long file_size(const char* path) override;
   std::FILE* open_file(const char* path, const char* mode) override;
+  bool remove_file(const char* path) override { return std::remove(path) == 0 || errno == ENOENT; }
   bool full_path(const char* path, std::string& out) override;
 
   int message_box(window_handle owner, const char* text, const char* caption, unsigned style) override;

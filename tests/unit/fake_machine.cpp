@@ -165,6 +165,11 @@ long long fake_machine::file_size(const char* path) {
   return static_cast<long long>(st.st_size);
 }
 
+bool fake_machine::remove_file(const char* path) {
+  removed.emplace_back(path);
+  return std::remove(path) == 0 || errno == ENOENT;
+}
+
 std::FILE* fake_machine::open_file(const char* path, const char* mode) {
   if (unopenable.count(path) != 0) return nullptr;
   const bool writing = std::strchr(mode, 'w') != nullptr || std::strchr(mode, 'a') != nullptr;

@@ -33,6 +33,7 @@ public:
   std::set<std::string> unopenable;        // paths that open_file refuses
   std::set<std::string> unwritable;        // paths that open, but every write fails (disk full)
   std::vector<std::string> opened_for_writing;
+  std::vector<std::string> removed;  // paths handed to remove_file
   int attribute_queries = 0;
 
   // Registry: key paths as "HKLM\\Software\\X" (short root names), compared without regard to case. Like
@@ -77,6 +78,7 @@ public:
   int file_status(const char* path) override;
   long long file_size(const char* path) override;
   std::FILE* open_file(const char* path, const char* mode) override;
+  bool remove_file(const char* path) override;
   bool full_path(const char* path, std::string& out) override;
 
   int message_box(window_handle owner, const char* text, const char* caption, unsigned style) override;

@@ -138,6 +138,25 @@ TEST_F(registry_script_test, a_pair_whose_lines_name_two_values_resets_nothing) 
                          no_resets);
 }
 
+TEST_F(registry_script_test, an_old_line_of_exactly_1000_characters_resets_nothing_it_cannot_pair) {
+  // Regshot 1.9 breaks only longer entries, but a piece of a broken one looks like anything: the reader joins
+  // the line after it, and the pairs that this puts out of step are not reset.
+  machine_.set_value("HKLM\\Software\\K", "Long", win::reg_sz, sz_data);
+  machine_.set_value("HKLM\\Software\\K", "D", win::reg_dword, std::string(4, '\0'));
+  const std::string head = "HKLM\\Software\\K\\Long: \"";
+  const std::string old_line = head + std::string(999 - head.size(), 'A') + "\"";
+  ASSERT_EQ(old_line.size(), 1000u);
+  write_file("report.txt", "Regshot 1.9.1 x64 ANSI\r\nComments: \r\n" +
+                               section("Values modified:", 2,
+                                       old_line + "\r\nHKLM\\Software\\K\\Long: \"B\"\r\n"
+                                       "HKLM\\Software\\K\\D: 0x00000001\r\nHKLM\\Software\\K\\D: 0x00000002\r\n") +
+                               dashes + "Total changes: 2\r\n" + dashes);
+  ASSERT_EQ(convert(path("report.txt")).how, run_result::outcome::completed);
+  EXPECT_EQ(reset(), reset_header() + mods_banner +
+                         "; Not reset: HKLM\\Software\\K\\Long (the line after it in the report names another value)\n" +
+                         no_resets);
+}
+
 TEST_F(registry_script_test, a_value_named_default_is_not_the_keys_default_value) {
   // PowerShell creates a value named "(Default)" for one who meant the default; Regshot shows the default
   // value only as "Key\\: data".
