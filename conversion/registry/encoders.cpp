@@ -87,6 +87,18 @@ registry_state& begin_encoding(run_state& rs) {
   return state;
 }
 
+// Regshot's ANSI builds write "?" for a character that the code page cannot hold: in their reports a "?" of
+// string data may stand for another character, and written back it would replace that one. (The Unicode
+// builds' reports, UTF-16, hold every character; the reader marks those the code page here cannot hold.)
+bool may_hold_lost_characters(const run_state& rs, registry_state& state, std::string_view text) {
+  if (rs.report == nullptr || rs.report->encoding() == report_encoding::utf16le ||
+      text.find('?') == std::string_view::npos) {
+    return false;
+  }
+  state.unrestorable = unrestorable::question_mark;
+  return true;
+}
+
 // Old data in hex notation; false (with the reason set) when it is not, or was cut by Regshot.
 bool old_bytes(registry_state& state, std::string_view d) {
   if (is_empty_data(d)) {
@@ -183,6 +195,7 @@ int encode_string(run_state& rs) {
     return 0;
   }
   const std::string_view text = d.substr(1, d.size() - 2);
+  if (may_hold_lost_characters(rs, state, text)) return 0;
   std::string escaped;
   if (find_first_char(text, "\r\n") == std::string_view::npos) {
     std::string quoted;
@@ -208,6 +221,7 @@ int encode_expand_string(run_state& rs) {
     state.unrestorable = unrestorable::other_form;
     return 0;
   }
+  if (may_hold_lost_characters(rs, state, d.substr(1, d.size() - 2))) return 0;
   compose_string_bytes(rs, state, "hex(2):", d.substr(1, d.size() - 2));
   return 0;
 }
@@ -265,6 +279,7 @@ int encode_multi_string(run_state& rs) {
   if (is_quoted(d)) {
     // Regshot 1.9.1: "a", "b"; "" is the empty list.
     std::string_view inner = d.substr(1, d.size() - 2);
+    if (may_hold_lost_characters(rs, state, inner)) return 0;
     state.bytes.clear();
     if (!inner.empty()) {
       for (;;) {

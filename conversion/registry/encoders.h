@@ -23,6 +23,8 @@ inline constexpr const char* blanked_separators =
 inline constexpr const char* cut_by_regshot = "Regshot cut its old data short";
 inline constexpr const char* other_form = "the report does not show its old data in a form of its current type";
 inline constexpr const char* not_ansi = "its old data holds characters that this system's code page cannot hold";
+inline constexpr const char* question_mark =
+    "its old data holds \"?\", which Regshot's ANSI build writes for a character its code page cannot hold";
 }  // namespace unrestorable
 
 // Makes regkey_data2 and regkey_data3 hold at least (value_data_size + 4) * 3 bytes, and `needed` bytes.

@@ -240,6 +240,7 @@ struct registry_state {
   std::uint32_t value_type = 0;
   int data_len = 0;
   bool found_by_enumeration = false;  // the lookup by name failed, the enumeration found it
+  bool ambiguous = false;  // another reading of the entry names a value that exists too
 
   key_cache keys;
 

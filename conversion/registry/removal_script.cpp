@@ -135,6 +135,10 @@ void handle_values_added(run_state& rs) {
     const value_split& s = state.split;
     // A name that lost characters on its way from the report names another value, if any.
     if (!names_intact(rs.line_state, line, s)) continue;
+    if (state.ambiguous) {
+      write_not_removed_comment(rs, value_label(line, s), ambiguous_entry);
+      continue;
+    }
     if (is_type_change(state, line)) {
       // It existed before the install with another type: deleting it would delete the user's value.
       write_not_reset_comment(rs, value_label(line, s),

@@ -130,6 +130,10 @@ void handle_entry(run_state& rs, registry_state& state) {
   }
   if (status != 0) return;
   const value_split& s = state.split;
+  if (state.ambiguous) {
+    write_not_reset_comment(rs, value_label(line, s), ambiguous_entry);
+    return;
+  }
   if (!names_same_value(line, s, std::string_view(rs.line_buf2, ::strnlen(rs.line_buf2, line_capacity)))) {
     write_not_reset_comment(rs, value_label(line, s), "the line after it in the report names another value");
     return;

@@ -3,6 +3,7 @@
 
 #include "conversion/registry/entry_line.h"
 #include "conversion/registry/probe.h"
+#include "conversion/registry/removal_script.h"
 #include "conversion/registry/reset_script.h"
 #include "conversion/text.h"
 
@@ -55,6 +56,22 @@ bool may_hold(const registry_state::prefix_answer& a, std::size_t name_bytes) {
   return a.values > 0 && name_bytes <= 4 * static_cast<std::size_t>(a.max_value_name_len);
 }
 
+// Whether the key (below the hive) holds a value of that name, without reading its data. Sub-keys as long as
+// the probes take.
+bool value_exists_at(run_state& rs, registry_state& state, const hive_name& hive, std::string_view sub_key,
+                     std::string_view name) {
+  win::reg_key key = 0;
+  if (sub_key.size() >= 1024 || state.keys.open(*rs.sys, hive.root, sub_key, rs.access_mask, &key) != 0) {
+    return false;
+  }
+  const std::string value_name(name);
+  std::uint32_t type = 0;
+  unsigned char data[8];
+  std::uint32_t len = sizeof data;
+  const long status = rs.sys->reg_query_value(key, value_name.c_str(), &type, data, &len);
+  return status == 0 || status == win::error_more_data;
+}
+
 // The recent key whose text is `longest`, made anew (in place of the one used longest ago) when there is none.
 registry_state::recent_key& recent_key_for(registry_state& state, std::string_view longest) {
   registry_state::recent_key* oldest = &state.recent_keys[0];
@@ -104,6 +121,8 @@ int resolve_value_entry(run_state& rs) {
                   recent != nullptr ? line.substr(sub_start, start + recent->text.size() - sub_start)
                                     : std::string_view());
   int first_status = win::error_file_not_found;
+  state.ambiguous = false;
+  bool found = false;
   for (int i = 0; i < candidates.count; ++i) {
     const value_split& s = candidates.items[i];
     const std::string_view name =
@@ -127,6 +146,15 @@ int resolve_value_entry(run_state& rs) {
       }
       if (!may_hold(*answer, name.size())) continue;
     }
+    if (found) {
+      // Regshot's line is the same for both: which of the two values the report means cannot be told.
+      if (value_exists_at(rs, state, *hive, line.substr(sub_start, static_cast<std::size_t>(s.key_end) - sub_start),
+                          name)) {
+        state.ambiguous = true;
+        break;
+      }
+      continue;
+    }
     state.split = s;
     // The buffer is zero past its text: clearing what the last name used leaves it as if cleared whole.
     const std::size_t old_len = ::strnlen(state.value_name, value_name_capacity);
@@ -134,10 +162,14 @@ int resolve_value_entry(run_state& rs) {
     if (old_len > name.size()) std::memset(state.value_name + name.size(), 0, old_len - name.size());
     state.value_name[name.size()] = '\0';
     const int status = probe_regvalue(rs);
-    if (status == 0) return 0;
+    if (status == 0) {
+      // The later readings are asked only whether their value exists (the probe's answer is kept).
+      found = true;
+      continue;
+    }
     if (i == 0) first_status = status;
   }
-  return first_status;
+  return found ? 0 : first_status;
 }
 
 bool names_intact(const line_flags& flags, std::string_view line, const value_split& split) {
@@ -291,16 +323,29 @@ std::string value_label(std::string_view line, const value_split& split) {
   return label;
 }
 
-void write_not_reset_comment(run_state& rs, std::string_view label, std::string_view why) {
+namespace {
+
+void compose_comment(run_state& rs, std::string_view head, std::string_view label, std::string_view why) {
   clear_text(rs.out_line);
-  copy_text(rs.out_line, "; Not reset: ");
+  copy_text(rs.out_line, head);
   // A comment that does not fit is cut: it names nothing that regedit acts on.
-  const std::size_t room = out_line_capacity - 1 - 13 - why.size() - 3;
+  const std::size_t room = out_line_capacity - 1 - head.size() - why.size() - 3;
   append_text(rs.out_line, label.substr(0, std::min(label.size(), room)));
   append_text(rs.out_line, " (");
   append_text(rs.out_line, why);
   append_text(rs.out_line, ")");
+}
+
+}  // namespace
+
+void write_not_reset_comment(run_state& rs, std::string_view label, std::string_view why) {
+  compose_comment(rs, "; Not reset: ", label, why);
   write_reset_line(rs);
+}
+
+void write_not_removed_comment(run_state& rs, std::string_view label, std::string_view why) {
+  compose_comment(rs, "; Not removed: ", label, why);
+  write_removal_line(rs);
 }
 
 }  // namespace resivex

@@ -10,9 +10,10 @@
 
 namespace resivex {
 
-// Tries the readings of the entry in line_buf (from the state's key_start) in order, and stops at the first
-// whose value still exists. Returns 0 with the state's split, value_name, value_type and data set; otherwise
-// the status of the first reading (positive).
+// Tries the readings of the entry in line_buf (from the state's key_start) in order; the first whose value
+// still exists is the answer. Returns 0 with the state's split, value_name, value_type and data set (and
+// `ambiguous` when a later reading names an existing value too); otherwise the status of the first reading
+// (positive).
 int resolve_value_entry(run_state& rs);
 
 // True when the split's key and name reached line_buf as the report wrote them, although the line lost
@@ -43,7 +44,11 @@ bool under_loaded_hive(const registry_state& state, std::string_view path);
 
 // The entry's key path and value name as the report gives them, for a comment line.
 std::string value_label(std::string_view line, const value_split& split);
-// Writes "; Not reset: <label> (<why>)" to the reset script.
+// Writes "; Not reset: <label> (<why>)" to the reset script, "; Not removed: <label> (<why>)" to the removal
+// script.
 void write_not_reset_comment(run_state& rs, std::string_view label, std::string_view why);
+void write_not_removed_comment(run_state& rs, std::string_view label, std::string_view why);
+// Why an ambiguous entry (resolve_value_entry) gets no line.
+inline constexpr const char* ambiguous_entry = "another value is named by the same text: the report does not tell which";
 
 }  // namespace resivex

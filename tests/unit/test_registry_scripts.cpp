@@ -157,6 +157,33 @@ TEST_F(registry_script_test, an_old_line_of_exactly_1000_characters_resets_nothi
                          no_resets);
 }
 
+TEST_F(registry_script_test, a_question_mark_in_an_ansi_report_may_stand_for_a_lost_character) {
+  // Regshot's ANSI build writes "?" for a character that its code page cannot hold ("Privet" in Cyrillic
+  // letters comes out as "??????"): written back, the "?" would replace the user's text.
+  machine_.set_value("HKLM\\Software\\K", "Sz", win::reg_sz, sz_data);
+  machine_.set_value("HKLM\\Software\\K", "Exp", win::reg_expand_sz, sz_data);
+  machine_.set_value("HKLM\\Software\\K", "Multi", win::reg_multi_sz, std::string("a\0\0", 3));
+  machine_.set_value("HKLM\\Software\\K", "Plain", win::reg_sz, sz_data);
+  const std::string pairs = "HKLM\\Software\\K\\Sz: \"?????? ?\"\r\nHKLM\\Software\\K\\Sz: \"new\"\r\n"
+                            "HKLM\\Software\\K\\Exp: \"%TEMP%\\?\"\r\nHKLM\\Software\\K\\Exp: \"new\"\r\n"
+                            "HKLM\\Software\\K\\Multi: \"?\", \"b\"\r\nHKLM\\Software\\K\\Multi: \"a\"\r\n"
+                            "HKLM\\Software\\K\\Plain: \"old\"\r\nHKLM\\Software\\K\\Plain: \"new?\"\r\n";
+  run(section("Values modified:", 4, pairs));
+  const std::string why = " (its old data holds \"?\", which Regshot's ANSI build writes for a character its code "
+                          "page cannot hold)\n";
+  EXPECT_EQ(reset(), reset_header() + mods_banner + "; Not reset: HKLM\\Software\\K\\Sz" + why +
+                         "; Not reset: HKLM\\Software\\K\\Exp" + why + "; Not reset: HKLM\\Software\\K\\Multi" + why +
+                         "[HKEY_LOCAL_MACHINE\\Software\\K]\n\"Plain\"=\"old\"\n");
+
+  // A Unicode build's report holds every character: its "?" is a question mark.
+  const std::string body = "Regshot 1.9.1 x64 Unicode\r\nComments: \r\n" + section("Values modified:", 1,
+      "HKLM\\Software\\K\\Sz: \"why?\"\r\nHKLM\\Software\\K\\Sz: \"new\"\r\n") + dashes + "Total changes: 1\r\n" + dashes;
+  std::string bytes;
+  for (char c : body) bytes += {c, '\0'};
+  ASSERT_EQ(convert(write_file("report.txt", bytes)).how, run_result::outcome::completed);
+  EXPECT_EQ(reset(), reset_header() + mods_banner + "[HKEY_LOCAL_MACHINE\\Software\\K]\n\"Sz\"=\"why?\"\n");
+}
+
 TEST_F(registry_script_test, a_value_named_default_is_not_the_keys_default_value) {
   // PowerShell creates a value named "(Default)" for one who meant the default; Regshot shows the default
   // value only as "Key\\: data".
@@ -225,16 +252,23 @@ TEST_F(registry_script_test, values_get_their_key_line_and_a_deletion_each) {
                            "[HKEY_LOCAL_MACHINE\\Software\\Colon]\n\"Tab\tName\"=-\n");
 }
 
-TEST_F(registry_script_test, the_reading_that_takes_the_last_separator_wins_when_both_exist) {
-  // "K\a: b: c" is the value "a: b" with data "c", or the value "a" with data "b: c".
+TEST_F(registry_script_test, an_entry_that_names_two_existing_values_gets_a_comment_only) {
+  // "K\\a: b: c" is the value "a: b" with data "c", or the value "a" with data "b: c"; "K\\Sub\\v" is the value
+  // "v" of K\\Sub or the value "Sub\\v" of K. Regshot writes the same line for both: deleting or resetting one
+  // of them may hit the user's value.
   machine_.set_value("HKLM\\Software\\K", "a: b", win::reg_sz, sz_data);
   machine_.set_value("HKLM\\Software\\K", "a", win::reg_sz, sz_data);
   machine_.set_value("HKLM\\Software\\K\\Sub", "v", win::reg_sz, sz_data);
   machine_.set_value("HKLM\\Software\\K", "Sub\\v", win::reg_sz, sz_data);
-  run(section("Values added:", 2, "HKLM\\Software\\K\\a: b: \"c\"\r\nHKLM\\Software\\K\\Sub\\v: \"x\"\r\n"));
-  EXPECT_EQ(removal(), removal_header() + values_head +
-                           "[HKEY_LOCAL_MACHINE\\Software\\K]\n\"a: b\"=-\n"
-                           "[HKEY_LOCAL_MACHINE\\Software\\K\\Sub]\n\"v\"=-\n");
+  machine_.set_value("HKLM\\Software\\K\\Only", "w", win::reg_sz, sz_data);
+  run(section("Values added:", 3,
+              "HKLM\\Software\\K\\a: b: \"c\"\r\nHKLM\\Software\\K\\Sub\\v: \"x\"\r\nHKLM\\Software\\K\\Only\\w: \"x\"\r\n") +
+      section("Values modified:", 1, "HKLM\\Software\\K\\Sub\\v: \"old\"\r\nHKLM\\Software\\K\\Sub\\v: \"new\"\r\n"));
+  const std::string why = " (another value is named by the same text: the report does not tell which)\n";
+  EXPECT_EQ(removal(), removal_header() + values_head + "; Not removed: HKLM\\Software\\K\\a: b" + why +
+                           "; Not removed: HKLM\\Software\\K\\Sub\\v" + why +
+                           "[HKEY_LOCAL_MACHINE\\Software\\K\\Only]\n\"w\"=-\n");
+  EXPECT_EQ(reset(), reset_header() + mods_banner + "; Not reset: HKLM\\Software\\K\\Sub\\v" + why + no_resets);
 }
 
 TEST_F(registry_script_test, a_value_found_only_under_another_name_is_gone) {
