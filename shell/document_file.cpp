@@ -1,6 +1,7 @@
 // See document_file.h.
 #include "shell/document_file.h"
 
+#include "platform/win32/win32_machine.h"
 #include "shell/safe_save.h"
 
 #include <memory>
@@ -71,26 +72,6 @@ bool has_non_ascii(std::string_view text) {
   return false;
 }
 
-// The text in another code page; false when a character has no exact form there (no best fit).
-bool recode(std::string_view text, UINT from, UINT to, std::string& out) {
-  out.clear();
-  if (text.empty()) return true;
-  if (text.size() > 0x3FFFFFFF) return false;
-  const int n = static_cast<int>(text.size());
-  const int wide_len = MultiByteToWideChar(from, MB_ERR_INVALID_CHARS, text.data(), n, nullptr, 0);
-  if (wide_len <= 0) return false;
-  std::wstring wide(static_cast<std::size_t>(wide_len), L'\0');
-  if (MultiByteToWideChar(from, MB_ERR_INVALID_CHARS, text.data(), n, wide.data(), wide_len) != wide_len) return false;
-  BOOL defaulted = FALSE;
-  const int len = WideCharToMultiByte(to, WC_NO_BEST_FIT_CHARS, wide.data(), wide_len, nullptr, 0, nullptr, &defaulted);
-  if (len <= 0 || defaulted) return false;
-  out.resize(static_cast<std::size_t>(len));
-  defaulted = FALSE;
-  return WideCharToMultiByte(to, WC_NO_BEST_FIT_CHARS, wide.data(), wide_len, out.data(), len, nullptr, &defaulted) ==
-             len &&
-         !defaulted;
-}
-
 }  // namespace
 
 bool load_text_file(HWND edit, const char* path) {
@@ -107,8 +88,8 @@ bool load_text_file(HWND edit, const char* path) {
   text[read] = '\0';
   const std::string_view raw(text.get(), read);
   std::string shown, back;
-  const bool from_oem = is_batch_name(path) && has_non_ascii(raw) && recode(raw, CP_OEMCP, CP_ACP, shown) &&
-                        recode(shown, CP_ACP, CP_OEMCP, back) && back == raw && shown.find('\0') == std::string::npos;
+  const bool from_oem = is_batch_name(path) && has_non_ascii(raw) && recode_text(raw, CP_OEMCP, CP_ACP, shown) &&
+                        recode_text(shown, CP_ACP, CP_OEMCP, back) && back == raw && shown.find('\0') == std::string::npos;
   if (!SetWindowTextA(edit, from_oem ? shown.c_str() : text.get())) return false;
   SetWindowLongPtrA(edit, GWLP_USERDATA, from_oem ? shown_from_oem : 0);
   SendMessageA(edit, EM_SETMODIFY, FALSE, 0);
@@ -127,7 +108,7 @@ bool save_text_file(HWND edit, const char* path) {
   if (GetWindowLongPtrA(edit, GWLP_USERDATA) == shown_from_oem) {
     // A character typed that the OEM code page lacks would come out as another ("?" is a wildcard for DEL):
     // not saved.
-    if (!recode(data, CP_ACP, CP_OEMCP, oem)) return false;
+    if (!recode_text(data, CP_ACP, CP_OEMCP, oem)) return false;
     data = oem;
   }
   win32_save_steps steps;

@@ -15,7 +15,6 @@ namespace resivex {
 
 namespace {
 
-constexpr std::size_t part_limit = 1024;        // hive parts and sub-keys the probes take
 constexpr std::size_t error_line_limit = 512;   // report line kept in front of an error text
 
 // RegOpenKeyExA takes sub-keys of at most MAX_PATH characters (Wine refuses longer ones with

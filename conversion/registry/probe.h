@@ -25,6 +25,9 @@ inline constexpr hive_name hive_names[] = {
     {"HKEY_CURRENT_CONFIG", "HKCC", win::hkey_current_config},
 };
 
+// The longest hive part and sub-key the probes take, plus one.
+inline constexpr std::size_t part_limit = 1024;
+
 // The hive whose long or short name is exactly `part` (case counts), or null.
 const hive_name* find_hive(std::string_view part);
 

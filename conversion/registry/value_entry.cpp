@@ -56,12 +56,11 @@ bool may_hold(const registry_state::prefix_answer& a, std::size_t name_bytes) {
   return a.values > 0 && name_bytes <= 4 * static_cast<std::size_t>(a.max_value_name_len);
 }
 
-// Whether the key (below the hive) holds a value of that name, without reading its data. Sub-keys as long as
-// the probes take.
+// Whether the key (below the hive) holds a value of that name, without reading its data.
 bool value_exists_at(run_state& rs, registry_state& state, const hive_name& hive, std::string_view sub_key,
                      std::string_view name) {
   win::reg_key key = 0;
-  if (sub_key.size() >= 1024 || state.keys.open(*rs.sys, hive.root, sub_key, rs.access_mask, &key) != 0) {
+  if (sub_key.size() >= part_limit || state.keys.open(*rs.sys, hive.root, sub_key, rs.access_mask, &key) != 0) {
     return false;
   }
   const std::string value_name(name);

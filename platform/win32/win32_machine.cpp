@@ -242,14 +242,21 @@ bool win32_machine::ansi_from_utf16(std::u16string_view text, std::string& out) 
 }
 
 bool win32_machine::oem_from_ansi(std::string_view text, std::string& out) {
+  return recode_text(text, CP_ACP, CP_OEMCP, out);
+}
+
+bool recode_text(std::string_view text, unsigned from_code_page, unsigned to_code_page, std::string& out) {
   out.clear();
   if (text.empty()) return true;
+  if (text.size() > 0x3FFFFFFF) return false;
   const int n = static_cast<int>(text.size());
-  const int wide_len = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), n, nullptr, 0);
+  const int wide_len = MultiByteToWideChar(from_code_page, MB_ERR_INVALID_CHARS, text.data(), n, nullptr, 0);
   if (wide_len <= 0) return false;
   std::wstring wide(static_cast<std::size_t>(wide_len), L'\0');
-  MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), n, wide.data(), wide_len);
-  return narrow(CP_OEMCP, wide.data(), wide_len, out);
+  if (MultiByteToWideChar(from_code_page, MB_ERR_INVALID_CHARS, text.data(), n, wide.data(), wide_len) != wide_len) {
+    return false;
+  }
+  return narrow(to_code_page, wide.data(), wide_len, out);
 }
 
 }  // namespace resivex

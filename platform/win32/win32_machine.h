@@ -8,6 +8,10 @@
 
 namespace resivex {
 
+// The text of one code page in another; false when a character has no exact form there (best-fit look-alikes
+// would name other files).
+bool recode_text(std::string_view text, unsigned from_code_page, unsigned to_code_page, std::string& out);
+
 class win32_machine : public machine {
 public:
   long reg_open_key(win::reg_key root, const char* sub_key, std::uint32_t access, win::reg_key* key) override;
