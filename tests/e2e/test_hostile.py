@@ -106,12 +106,12 @@ class HostilePathsTest(HostileTest):
 
 
 class HostileRegistryTest(HostileTest):
-    """Key paths holding brackets and quotes, value names holding quotes and backslashes: the removal script,
-    imported by regedit, deletes exactly them."""
+    """Key paths holding brackets, quotes and a TAB, value names holding quotes and backslashes: the removal
+    script, imported by regedit, deletes exactly them."""
 
     ROOT = "HKCU\\Software\\ResivexHostile"
-    KEYS = ("a]b", "[x]", 'q"uote')  # listed as added
-    KEPT_KEYS = ("a", "keep", "V", "v]w[")
+    KEYS = ("a]b", "[x]", 'q"uote', "tab\tkey")  # listed as added
+    KEPT_KEYS = ("a", "keep", "V", "v]w[", "tab")  # "tab": the key that a path cut at its TAB would name
     VALUES = (("V", 'say "hi"'), ("V", "C:\\dir\\file.dll"), ("V", "tail\\"), ("v]w[", "n"))  # listed as added
     KEPT_VALUES = (("V", "keep"), ("V", "say"))
 
