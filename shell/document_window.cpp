@@ -11,6 +11,7 @@
 
 #include <commdlg.h>
 
+#include <cstring>
 #include <string>
 
 namespace resivex::shell {
@@ -198,7 +199,36 @@ bool register_document_class(HINSTANCE instance) {
   return RegisterClassExA(&wc) != 0;
 }
 
+namespace {
+
+// The document window that shows this file, or null.
+HWND document_of_file(const char* path) {
+  for (HWND w = GetWindow(app().client, GW_CHILD); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
+    char name[16] = "";
+    GetClassNameA(w, name, sizeof name);
+    // Windows file names ignore the case of letters.
+    if (std::strcmp(name, document_class) == 0 && lstrcmpiA(title_of(w).c_str(), path) == 0) return w;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 bool create_document_window(const char* title) {
+  // A run over the same report again writes the same files: their windows show the new text, instead of a
+  // second window each, whose older twin would write its stale text over the new file when saved.
+  if (!is_untitled(title)) {
+    if (const HWND existing = document_of_file(title)) {
+      const HWND edit = edit_of(existing);
+      if (SendMessageA(edit, EM_GETMODIFY, 0, 0) != 0 &&
+          show_box(existing, msg::replace_edited_document, title) != IDYES) {
+        return true;  // the user keeps the edits, and may save them over the new file knowingly
+      }
+      if (!load_text_file(edit, title)) show_box(nullptr, resivex::msg::load_failed, title);
+      SendMessageA(app().client, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(existing), 0);
+      return true;
+    }
+  }
   MDICREATESTRUCTA mcs{};
   mcs.szClass = document_class;
   mcs.szTitle = title;

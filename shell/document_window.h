@@ -10,7 +10,8 @@ namespace resivex::shell {
 bool register_document_class(HINSTANCE instance);
 
 // Creates a document window in the frame's MDI client. title is the path of the file the window loads, or
-// untitled_title for an empty document. False when no window was created (a file that could not be loaded
+// untitled_title for an empty document. A window that shows that file already loads it again instead (after
+// asking, when it holds unsaved edits). False when no window was created (a file that could not be loaded
 // has been reported by the window itself).
 bool create_document_window(const char* title);
 

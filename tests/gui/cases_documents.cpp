@@ -91,6 +91,41 @@ GUI_CASE(a_batch_file_is_shown_in_the_ansi_code_page_and_saved_back_in_cmds) {
   check_equal(read_file(out.bat), saved, "the file after the refused save");
 }
 
+GUI_CASE(a_second_run_over_a_report_shows_the_new_files_in_their_windows) {
+  const std::string report = make_report(ctx.work, "report");
+  const outputs out = outputs_of(report);
+  program p(ctx.install(), {report}, ctx.work);
+  const HWND bat = p.document(out.bat);
+  const HWND reg = p.document(out.reg);
+  p.activate(bat);
+  p.type(p.edit_of(bat), "REM mine\r");
+  const std::string edited = window_text(p.edit_of(bat));
+  // One left-over is gone by the second run: its batch file differs.
+  DeleteFileA((ctx.work + "\\report stray.log").c_str());
+
+  // Unsaved edits are not dropped without asking; No keeps them.
+  p.command(IDM_FILE_OPEN);
+  p.choose_file(p.wait_dialog("Open"), report);
+  const dialog keep = p.wait_dialog("RESIVEX");
+  check_equal(keep.text,
+              out.bat + " was written again. Show its new text in its window, dropping the changes made there?",
+              "the question about the edited window");
+  p.press(keep, IDNO);
+  check(p.dialogs_after_pending_commands().empty(), "nothing more after the run");
+  check_equal(static_cast<long long>(p.documents().size()), 3, "no second window for a file");
+  check_equal(window_text(p.edit_of(bat)), edited, "No keeps the edits");
+  check(read_file(out.bat).find("stray.log") == std::string::npos, "the run wrote the new batch file");
+  check_equal(window_text(p.edit_of(reg)), read_file(out.reg), "a window without edits shows its file anew");
+
+  // Yes shows the new text.
+  p.command(IDM_FILE_OPEN);
+  p.choose_file(p.wait_dialog("Open"), report);
+  p.press(p.wait_dialog("RESIVEX"), IDYES);
+  check(p.dialogs_after_pending_commands().empty(), "nothing more after the second run");
+  check_equal(static_cast<long long>(p.documents().size()), 3, "still one window a file");
+  check_equal(window_text(p.edit_of(bat)), read_file(out.bat), "Yes shows the new text");
+}
+
 GUI_CASE(edit_commands_reach_the_active_document) {
   program p(ctx.install(), {}, ctx.work);
   p.command(IDM_FILE_NEW);
