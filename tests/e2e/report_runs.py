@@ -39,7 +39,9 @@ def convert(test, prefix, report, *words):
     in their order and present on disk, no error list. Returns the bytes of each output by kind."""
     done = prefix.run_cli(report, *words)
     messages = strip_wine_diagnostics(done.stderr)
-    test.assertEqual(done.returncode, 0, "resivex-cli %s %s: %s" % (report, " ".join(words), messages))
+    # On a failure, Wine's own diagnostics too: an exit status of Wine's (a process that did not start) shows
+    # only there.
+    test.assertEqual(done.returncode, 0, "resivex-cli %s %s: %s" % (report, " ".join(words), done.stderr))
     test.assertEqual(messages.strip(), "", "a completed run shows no message")
     names = output_names(report)
     test.assertEqual(done.stdout.splitlines(), [names["bat"], names["reg"], names["mods"]])
