@@ -9,7 +9,7 @@ several suites of one test run can share it (scripts/test does so, then runs thi
 RESIVEX_E2E_REUSE_PREFIX=1). The registry is put back to that state when the suite ends.
 
 Environment: RESIVEX_CLI (the resivex-cli.exe to test, default build/windows/cli/resivex-cli.exe),
-RESIVEX_E2E_PREFIX (the prefix, default build/e2e/wineprefix), RESIVEX_SHARED_DIR (default ../shared),
+RESIVEX_E2E_PREFIX (the prefix, default build/e2e/wineprefix), RESIVEX_DATA_DIR (default tests/data),
 RESIVEX_E2E_REUSE_PREFIX=1 (take the prefix that --make-prefix or an earlier run made instead of making one),
 RESIVEX_E2E_WRITE_EXPECTED=1 (write the expected batch files instead of comparing; see README.md).
 Exit status 0 when every test passed.

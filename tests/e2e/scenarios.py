@@ -1,6 +1,6 @@
 """The generated reports, the scenario behind each, and what its clean-up batch file must remove.
 
-Each scenario script (shared/regshot/scenarios) says what was done between Regshot's two snapshots. Replaying
+Each scenario script (tests/data/regshot/scenarios) says what was done between Regshot's two snapshots. Replaying
 before() and after() leaves drive C as it was at the second snapshot: the left-overs that the report lists as
 added are there, together with everything that must survive the clean-up. `removed` lists, by hand, the
 entries that the DEL-mode batch file deletes (a folder with everything in it); `kept` lists the left-overs
@@ -10,15 +10,15 @@ that get no line, with the reason. tests/e2e/README.md tells how every expected 
 import shutil
 from dataclasses import dataclass
 
-from wine_prefix import SHARED, WinePrefix
+from wine_prefix import DATA, WinePrefix
 
 SCAN = "C:\\rstest"  # the only folder that the snapshots covered
 
 
 @dataclass(frozen=True)
 class Case:
-    report: str  # file name in shared/regshot/reports
-    scenario: str  # script in shared/regshot/scenarios
+    report: str  # file name in tests/data/regshot/reports
+    scenario: str  # script in tests/data/regshot/scenarios
     steps: tuple  # the scenario's functions that ran before the second snapshot
     removed: tuple  # Windows paths that the DEL-mode batch file removes
     kept: tuple = ()  # (Windows path, why it gets no line)
@@ -81,7 +81,7 @@ def replay(prefix: WinePrefix, case: Case):
     scan = prefix.unix_path(SCAN)
     if scan.exists():
         shutil.rmtree(scan)
-    script = SHARED / "regshot" / "scenarios" / case.scenario
+    script = DATA / "regshot" / "scenarios" / case.scenario
     steps = "; ".join(case.steps)
     done = prefix.run(["bash", "-c", 'source "$1"; ' + steps, "replay", str(script)], timeout=300,
                       encoding="utf-8")

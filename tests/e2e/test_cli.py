@@ -6,10 +6,10 @@ import unittest
 
 from report_runs import batch_lines, convert, place_report
 from synthetic import regshot191_report
-from wine_prefix import SHARED, session, strip_wine_diagnostics
+from wine_prefix import DATA, session, strip_wine_diagnostics
 
 WORK = "C:\\cli"
-SAMPLE_REPORT = SHARED / "regshot" / "reports" / "31-regshot191-x64-ansi-gadget-uninstall.txt"
+SAMPLE_REPORT = DATA / "regshot" / "reports" / "31-regshot191-x64-ansi-gadget-uninstall.txt"
 
 
 class CliTest(unittest.TestCase):

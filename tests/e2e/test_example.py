@@ -5,7 +5,7 @@ import shutil
 import unittest
 
 from scenarios import CASES, SCAN, replay
-from wine_prefix import REPO, SHARED, session
+from wine_prefix import REPO, DATA, session
 
 EXAMPLES = REPO / "examples"
 CASE = next(c for c in CASES if c.scenario == "gadget-uninstall.sh")
@@ -27,7 +27,7 @@ class ExampleTest(unittest.TestCase):
 
     def test_report_is_the_genuine_one(self):
         self.assertEqual((EXAMPLES / "gadget-uninstall.txt").read_bytes(),
-                         (SHARED / "regshot" / "reports" / CASE.report).read_bytes())
+                         (DATA / "regshot" / "reports" / CASE.report).read_bytes())
 
     def test_leftovers_are_what_the_scenario_leaves(self):
         replay(self.prefix, CASE)

@@ -8,9 +8,9 @@ import unittest
 import cmd_console
 from report_runs import assert_batch_matches, batch_lines, convert, place_report
 from scenarios import CASES, SCAN, replay
-from wine_prefix import SHARED, session
+from wine_prefix import DATA, session
 
-REPORTS = SHARED / "regshot" / "reports"
+REPORTS = DATA / "regshot" / "reports"
 REPORT_FOLDER = "C:\\reports"
 
 # The scenario whose state C:\rstest and the registry hold now, and a copy of C:\rstest as the replay left

@@ -4,9 +4,9 @@ files and folders they list exist in the prefix, so every run ends with an empty
 import unittest
 
 from report_runs import NO_FILES_BATCH, convert, place_report
-from wine_prefix import SHARED, session
+from wine_prefix import DATA, session
 
-PUBLIC = sorted((SHARED / "regshot" / "reports").glob("0*-public-*.txt"))
+PUBLIC = sorted((DATA / "regshot" / "reports").glob("0*-public-*.txt"))
 
 
 class PublicReportsTest(unittest.TestCase):

@@ -23,7 +23,8 @@ def _path_from_env(name, default):
 
 
 CLI_EXE = _path_from_env("RESIVEX_CLI", REPO / "build" / "windows" / "cli" / "resivex-cli.exe")
-SHARED = _path_from_env("RESIVEX_SHARED_DIR", REPO.parent / "shared")
+# The reports and scenarios the tests use, kept in the repository (tests/data/README.md).
+DATA = _path_from_env("RESIVEX_DATA_DIR", REPO / "tests" / "data")
 PREFIX_DIR = _path_from_env("RESIVEX_E2E_PREFIX", REPO / "build" / "e2e" / "wineprefix")
 SETTINGS_REG = REPO / "scripts" / "wine-settings.reg"
 REGISTRY_FILES = ("system.reg", "user.reg", "userdef.reg")

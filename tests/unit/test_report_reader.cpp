@@ -494,7 +494,7 @@ constexpr section_rule section_rules[] = {
 };
 
 TEST_P(genuine_report_test, every_section_yields_exactly_its_count_of_whole_entries) {
-  const std::string file = std::string(RESIVEX_SHARED_DIR) + "/regshot/reports/" + GetParam();
+  const std::string file = std::string(RESIVEX_DATA_DIR) + "/regshot/reports/" + GetParam();
   std::FILE* f = std::fopen(file.c_str(), "rb");
   ASSERT_NE(f, nullptr) << file;
   fake_machine m;
@@ -529,7 +529,7 @@ TEST_P(genuine_report_test, every_section_yields_exactly_its_count_of_whole_entr
 
 std::vector<std::string> genuine_reports() {
   std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(std::string(RESIVEX_SHARED_DIR) + "/regshot/reports")) {
+  for (const auto& e : std::filesystem::directory_iterator(std::string(RESIVEX_DATA_DIR) + "/regshot/reports")) {
     names.push_back(e.path().filename().string());
   }
   std::sort(names.begin(), names.end());

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """End-to-end tests of the two registry scripts under Wine, with Wine's regedit as the judge.
 
-For every generated Regshot report the registry part of its scenario (shared/regshot/scenarios) is replayed in
+For every generated Regshot report the registry part of its scenario (tests/data/regshot/scenarios) is replayed in
 a private Wine prefix: 'before', an export of the registry (the first snapshot), then 'after' (the second
 snapshot). resivex-cli.exe converts the report; its removal and reset scripts must equal the files in
 expected/<report number>/ byte for byte. Both are imported with `wine regedit /s`; every line must be one that
@@ -14,7 +14,7 @@ reports (taken on other machines) must convert, and every line of both scripts m
 Environment:
   RESIVEX_CLI          resivex-cli.exe to test (default build/windows/cli/resivex-cli.exe)
   RESIVEX_E2E_PREFIX   the Wine prefix, made anew for the run (default build/wine-e2e)
-  RESIVEX_SHARED_DIR   the shared folder with regshot/ (default ../shared beside the repository)
+  RESIVEX_DATA_DIR     the folder with regshot/ (default tests/data)
   RESIVEX_E2E_REUSE_PREFIX=1  reuse the prefix of an earlier run (local iterations only)
   RESIVEX_E2E_UPDATE=1        write the scripts of this run as the expected files (then check them by hand)
 Exit status 0 when every test passed.
@@ -38,8 +38,8 @@ import reg_files  # noqa: E402
 import wine_prefix  # noqa: E402
 from report_runs import convert, place_report, repr_line  # noqa: E402
 
-REPORTS = wine_prefix.SHARED / "regshot" / "reports"
-SCENARIOS = wine_prefix.SHARED / "regshot" / "scenarios"
+REPORTS = wine_prefix.DATA / "regshot" / "reports"
+SCENARIOS = wine_prefix.DATA / "regshot" / "scenarios"
 EXPECTED = HERE / "expected"
 UPDATE = os.environ.get("RESIVEX_E2E_UPDATE") == "1"
 WORK = "C:\\resivex-e2e"
