@@ -202,6 +202,28 @@ long bench_machine::reg_open_key(win::reg_key root, const char* sub_key, std::ui
   return 0;
 }
 
+long bench_machine::reg_key_name(win::reg_key key, std::string& out) {
+  if (key < first_handle || key - first_handle >= handles_.size() || !handles_[key - first_handle].open) {
+    return win::error_invalid_handle;
+  }
+  const std::string& path = handles_[key - first_handle].path;  // its hive named in full
+  static constexpr struct {
+    std::string_view hive, system;
+  } names[] = {{"HKEY_LOCAL_MACHINE", "\\REGISTRY\\MACHINE"},
+               {"HKEY_USERS", "\\REGISTRY\\USER"},
+               {"HKEY_CURRENT_USER", "\\REGISTRY\\USER\\S-1-5-21-0-0-0-1000"},
+               {"HKEY_CLASSES_ROOT", "\\REGISTRY\\MACHINE\\SOFTWARE\\CLASSES"},
+               {"HKEY_CURRENT_CONFIG", "\\REGISTRY\\MACHINE\\SYSTEM\\CURRENTCONTROLSET\\HARDWARE PROFILES\\CURRENT"}};
+  for (const auto& n : names) {
+    if (path.compare(0, n.hive.size(), n.hive) == 0 && (path.size() == n.hive.size() || path[n.hive.size()] == '\\')) {
+      out.assign(n.system);
+      out.append(path, n.hive.size());
+      return 0;
+    }
+  }
+  return win::error_invalid_handle;
+}
+
 long bench_machine::reg_query_value(win::reg_key key, const char* name, std::uint32_t* type, unsigned char* data,
                                     std::uint32_t* data_len) {
   ++calls.value_queries;

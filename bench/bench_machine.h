@@ -35,6 +35,7 @@ public:
   long reg_enum_value(win::reg_key key, std::uint32_t index, char* name, std::uint32_t* name_len,
                       std::uint32_t* type, unsigned char* data, std::uint32_t* data_len) override;
   void reg_close_key(win::reg_key key) override;
+  long reg_key_name(win::reg_key key, std::string& out) override;
   std::string error_text(long code) override;
 
   std::uint32_t file_attributes(const char* path) override;
@@ -49,6 +50,8 @@ public:
 
   os_version_info os_version() override { return {win::ver_platform_win32_nt, 10}; }
   int is_wow64_process() override { return 0; }
+  bool windows_is_64bit() override { return true; }
+  std::string windows_folder() override { return "C:\\Windows"; }
 
   // ANSI and OEM are both Latin-1 here: the reports of the benchmarks are plain ASCII.
   bool ansi_from_utf16(std::u16string_view text, std::string& out) override;

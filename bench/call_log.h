@@ -24,6 +24,7 @@ public:
   long reg_enum_value(win::reg_key key, std::uint32_t index, char* name, std::uint32_t* name_len,
                       std::uint32_t* type, unsigned char* data, std::uint32_t* data_len) override;
   void reg_close_key(win::reg_key key) override;
+  long reg_key_name(win::reg_key key, std::string& out) override { return inner_.reg_key_name(key, out); }
   std::string error_text(long code) override { return inner_.error_text(code); }
 
   std::uint32_t file_attributes(const char* path) override;
@@ -41,6 +42,8 @@ public:
   }
   os_version_info os_version() override { return inner_.os_version(); }
   int is_wow64_process() override { return inner_.is_wow64_process(); }
+  bool windows_is_64bit() override { return inner_.windows_is_64bit(); }
+  std::string windows_folder() override { return inner_.windows_folder(); }
   bool ansi_from_utf16(std::u16string_view text, std::string& out) override {
     return inner_.ansi_from_utf16(text, out);
   }

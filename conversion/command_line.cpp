@@ -67,9 +67,6 @@ int process_command_line(run_state& rs, int argc, const char* const* argv) {
   set_program_folder(rs, argc > 0 && argv[0] != nullptr ? argv[0] : "");
   if (argc > 2 && argv[2] != nullptr) set_mode_word(rs, argv[2]);
 
-  const int wow64 = rs.sys->is_wow64_process();
-  rs.access_mask = wow64 == 1 ? (win::key_read | win::key_wow64_64key) : win::key_read;
-
   rs.startup_report[0] = '\0';
   if (argc < 2 || argv[1] == nullptr || argv[1][0] == '\0') return 0;
   // The outputs are named after the report and written beside it, so a relative path is made absolute now:

@@ -29,6 +29,13 @@ void choose_reg_header(run_state& rs) {
                                : "REGEDIT4\n\n");
 }
 
+// Chooses the view in which the report's entries are probed and named: from its first line, and before any
+// output's header is written (each header names the view).
+void choose_report_view(run_state& rs, std::string_view title) {
+  rs.view = report_view_of_title(title);
+  rs.access_mask = access_mask_for(rs.view, rs.windows_64bit);
+}
+
 void allocate_work_buffers(run_state& rs) {
   rs.strip_buf = allocate_memory2(rs, work_buffer_size);
   rs.value_data = allocate_memory2(rs, work_buffer_size);
@@ -89,13 +96,18 @@ bool start_run(run_state& rs, const char* report_path) {
   rs.keys_next = 0;
   rs.folders.clear();
   rs.folders_stored = rs.folders_announced = 0;
+  rs.windows_64bit = rs.sys->windows_is_64bit();
+  rs.windows_folder = rs.sys->windows_folder();
+  choose_report_view(rs, {});
   return true;
 }
 
 // Reads the report section by section until "Total changes:" or its end.
 void section_loop(run_state& rs) {
-  // The first two lines are Regshot's heading: never titles.
-  if (read_report_line(rs) == 0 || read_report_line(rs) == 0) return;
+  // The first two lines are Regshot's heading: never titles. The first names the build that wrote the report.
+  if (read_report_line(rs) == 0) return;
+  choose_report_view(rs, std::string_view(rs.line_buf, static_cast<std::size_t>(rs.line_len)));
+  if (read_report_line(rs) == 0) return;
   clear_work_buffers(rs);
   rs.bat_stage = 0;
   if (read_report_line(rs) == 0) return;

@@ -42,6 +42,10 @@ public:
   virtual long reg_enum_value(win::reg_key key, std::uint32_t index, char* name, std::uint32_t* name_len,
                               std::uint32_t* type, unsigned char* data, std::uint32_t* data_len) = 0;
   virtual void reg_close_key(win::reg_key key) = 0;
+  // The full name of an open key as the system resolves it, in its own notation
+  // (\REGISTRY\MACHINE\SOFTWARE\WOW6432Node\X: NtQueryKey's KeyNameInformation). Returns the system's
+  // error code, 0 on success; out is set only then.
+  virtual long reg_key_name(win::reg_key key, std::string& out) = 0;
   // The system's text for an error code (FormatMessageA), as the system words it.
   virtual std::string error_text(long code) = 0;
 
@@ -64,9 +68,13 @@ public:
   virtual bool open_result_window(window_handle owner, const char* path) = 0;
 
   // The system. is_wow64_process: 1 for a 32-bit process on 64-bit Windows, 0 otherwise, -1 when the system
-  // has no IsWow64Process.
+  // has no IsWow64Process. windows_is_64bit: the system itself is 64-bit (whatever this process is).
+  // windows_folder: the system's Windows folder (GetSystemWindowsDirectoryA), without a final backslash;
+  // empty when it cannot be told.
   virtual os_version_info os_version() = 0;
   virtual int is_wow64_process() = 0;
+  virtual bool windows_is_64bit() = 0;
+  virtual std::string windows_folder() = 0;
 
   // Code pages. Each returns false when a character has no exact equivalent in the target code page; the
   // output then holds a substitute and must not be used to name anything.

@@ -8,6 +8,7 @@
 #include "conversion/messages.h"
 #include "conversion/output_file.h"
 #include "conversion/report_reader.h"
+#include "conversion/report_view.h"
 #include "conversion/text.h"
 
 #include <cstddef>
@@ -67,6 +68,12 @@ struct run_state {
   char excl_path[path_capacity] = "";
   char startup_report[path_capacity] = "";
   char mode_word[mode_word_capacity] = "DEL";
+
+  // The view of the machine that the report's Regshot saw, and what follows from it, chosen by every run from
+  // the report's first line and the system (report_view.h).
+  report_view view = report_view::native;
+  bool windows_64bit = false;
+  std::string windows_folder;  // the system's, where a 32-bit report's file paths are redirected
   std::uint32_t access_mask = win::key_read;
 
   // Names and headers, derived anew by every run.

@@ -64,6 +64,17 @@ void write_header(run_state& rs, bool dir_form) {
   rs.batch.write("echo off\n");
   rs.batch.write("color F0\n");
   rs.batch.write("REM The following files still exist...\n");
+  // Which view the paths were read in, as cmd will read the line (a REM line runs nothing, but cmd still
+  // expands "%" in it).
+  const std::string note = files_view_note(rs.view, rs.windows_64bit, rs.windows_folder);
+  std::string note_oem;
+  if (!to_oem(rs, note, note_oem)) {
+    note_oem = note;
+    for (char& c : note_oem) {
+      if (static_cast<unsigned char>(c) >= 0x80) c = '?';
+    }
+  }
+  rs.batch.write("REM " + double_percent(note_oem) + "\n");
   if (dir_form) {
     // As a comment: otherwise cmd would run the words (and the report folder's "&" or "|") as a command.
     rs.batch.write("REM The following DIR commands are in file " + name + " \n\n");

@@ -24,12 +24,16 @@ template <class Take>
 void for_each_file_path(run_state& rs, int announced, Take take) {
   std::string_view line;
   std::size_t tab = 0;
+  const bool redirect = redirects_files(rs.view, rs.windows_64bit);
+  std::string redirected;
   for (int handled = 0; handled < announced;) {
     if (read_report_file_entry(rs, line, tab) != entry_status::entry) return;
     if (!is_file_entry(line)) continue;
     ++handled;
     if (rs.line_state.damaged()) continue;  // the text is not the file's real path
-    take(line.substr(0, tab));              // the path ends at the first TAB or the line's end
+    const std::string_view path = line.substr(0, tab);  // the path ends at the first TAB or the line's end
+    // A 32-bit report names the 32-bit system folder by the 64-bit one's name.
+    take(redirect && redirected_path(rs.windows_folder, path, redirected) ? std::string_view(redirected) : path);
   }
 }
 

@@ -15,8 +15,6 @@ namespace resivex {
 
 namespace {
 
-constexpr std::size_t error_line_limit = 512;   // report line kept in front of an error text
-
 // RegOpenKeyExA takes sub-keys of at most MAX_PATH characters (Wine refuses longer ones with
 // ERROR_MORE_DATA), while registry paths run longer: a long path is opened a part at a time, each part
 // relative to the key before it.
@@ -168,6 +166,9 @@ long key_cache::open(machine& m, win::reg_key root, std::string_view sub_key, st
   k.has_info = false;
   k.info_status = 0;
   k.info = {};
+  k.has_name = false;
+  k.name_status = 0;
+  k.name.clear();
   k.used = ++clock_;
   last_ = slot;
   *key = handle;
@@ -185,6 +186,19 @@ bool key_cache::info(machine& m, win::reg_key key, reg_key_info& out) {
     return k.info_status == 0;
   }
   return m.reg_query_info_key(key, &out) == 0;
+}
+
+long key_cache::name(machine& m, win::reg_key key, std::string& out) {
+  for (open_key& k : open_) {
+    if (k.handle != key) continue;
+    if (!k.has_name) {
+      k.name_status = m.reg_key_name(key, k.name);
+      k.has_name = true;
+    }
+    if (k.name_status == 0) out = k.name;
+    return k.name_status;
+  }
+  return m.reg_key_name(key, out);
 }
 
 void key_cache::close_all(machine& m) {

@@ -4,6 +4,7 @@
 
 #include "conversion/convert.h"
 #include "conversion/registry/entry_line.h"
+#include "conversion/registry/key_names.h"
 #include "conversion/registry/probe.h"
 #include "conversion/registry/value_entry.h"
 
@@ -38,8 +39,9 @@ void open_removal_script(run_state& rs) {
   rs.removal.write("; The following registry entries still exist...\n");
   format_text(rs.msg_text, "; The following REGEDIT commands are in file %s \n", rs.Fileoutn2);
   rs.removal.write(view_of(rs.msg_text));
-  format_text(rs.msg_text, "; The entries will be DELETED if you execute file %s \n\n", rs.Fileoutn2);
+  format_text(rs.msg_text, "; The entries will be DELETED if you execute file %s \n", rs.Fileoutn2);
   rs.removal.write(view_of(rs.msg_text));
+  rs.removal.write("; " + registry_view_note(rs.view, rs.windows_64bit) + "\n\n");
   clear_text(rs.msg_text);
 }
 
@@ -61,6 +63,7 @@ void handle_keys_added(run_state& rs) {
   write_text_line(rs, "; Any sub-key under the main key is also removed...");
   write_text_line(rs, " ");
   copy_text(rs.key_buf, "first");
+  std::string resolved, why;
   rs.keys_count = 0;
   rs.keys_bytes = 0;
   rs.keys_next = 0;
@@ -89,18 +92,25 @@ void handle_keys_added(run_state& rs) {
     // Removing a key removes everything under it: a key under one removed already needs no probe.
     if (under_recorded_key(rs, path, true)) continue;
     if (probe_regkey(rs) > 0) continue;
+    // The report's path, with its hive in full, is what later entries of the report are compared with.
+    char recorded[keys_slot_size] = "";
+    if (!append_long_key(recorded, path)) {
+      show_message(rs, msg::key_line_too_long, rs.line_buf);
+      continue;
+    }
+    // The key line names the key as the system resolves it in the report's view.
+    if (!resolve_report_key(rs, path, resolved, why)) {
+      write_unnamed_key_entry(rs, why);
+      continue;
+    }
     clear_text(rs.out_line);
     copy_text(rs.out_line, "[-");
-    if (!append_long_key(rs.out_line, path) || !append_text(rs.out_line, "]")) {
+    if (!append_text(rs.out_line, resolved) || !append_text(rs.out_line, "]")) {
       // A cut path would name another key: never written.
       show_message(rs, msg::key_line_too_long, rs.line_buf);
       continue;
     }
     copy_text(rs.key_buf, path);
-    // What the key line names, as keys_array holds it.
-    const std::string_view written = view_of(rs.out_line);
-    char recorded[keys_slot_size];
-    copy_text(recorded, written.substr(2, written.size() - 3));
     write_removal_line(rs);
     ++rs.reg_entries;
     if (!record_key(rs, view_of(recorded))) {
@@ -119,7 +129,7 @@ void handle_values_added(run_state& rs) {
   write_text_line(rs, "; Remove values added...");
   write_text_line(rs, " ");
 
-  std::string name;
+  std::string name, resolved, why;
   for (int handled = 0; handled < announced; ++handled) {
     if (read_report_entry(rs, entry_kind::registry) != entry_status::entry) return;
     clear_work_buffers(rs);
@@ -148,9 +158,13 @@ void handle_values_added(run_state& rs) {
 
     const std::string_view key = line.substr(static_cast<std::size_t>(s.key_start),
                                              static_cast<std::size_t>(s.key_end - s.key_start));
+    if (!resolve_report_key(rs, key, resolved, why)) {
+      write_unnamed_key_entry(rs, why);
+      continue;
+    }
     clear_text(rs.out_line);
     copy_text(rs.out_line, "[");
-    if (!append_long_key(rs.out_line, key) || !append_text(rs.out_line, "]")) {
+    if (!append_text(rs.out_line, resolved) || !append_text(rs.out_line, "]")) {
       show_message(rs, msg::key_line_too_long, rs.line_buf);
       continue;
     }

@@ -4,6 +4,7 @@
 #include "conversion/convert.h"
 #include "conversion/registry/encoders.h"
 #include "conversion/registry/entry_line.h"
+#include "conversion/registry/key_names.h"
 #include "conversion/registry/value_entry.h"
 
 #include <cstring>
@@ -142,7 +143,13 @@ void handle_entry(run_state& rs, registry_state& state) {
   char key_line[out_line_capacity] = "[";
   const std::string_view key = line.substr(static_cast<std::size_t>(s.key_start),
                                            static_cast<std::size_t>(s.key_end - s.key_start));
-  if (!append_long_key(key_line, key) || !append_text(key_line, "]")) {
+  // The key line names the key as the system resolves it in the report's view.
+  std::string resolved, why;
+  if (!resolve_report_key(rs, key, resolved, why)) {
+    write_unnamed_key_entry(rs, why);
+    return;
+  }
+  if (!append_text(key_line, resolved) || !append_text(key_line, "]")) {
     show_message(rs, msg::key_line_too_long, rs.line_buf);
     return;
   }
@@ -198,8 +205,9 @@ int write_reset_line(run_state& rs) {
     }
     rs.reset.write(view_of(rs.reg_header));
     rs.reset.write("; The following registry entries were modified...\n");
-    format_text(rs.msg_text, "; The entries will be RESET if you execute file %s \n\n", rs.mods_name);
+    format_text(rs.msg_text, "; The entries will be RESET if you execute file %s \n", rs.mods_name);
     rs.reset.write(view_of(rs.msg_text));
+    rs.reset.write("; " + registry_view_note(rs.view, rs.windows_64bit) + "\n\n");
     rs.reset.write("; Note: Resivex does not process all entry types\n");
     rs.reset.write(";        Run this at your own risk.. I do not recommend it.\n");
     clear_text(rs.msg_text);

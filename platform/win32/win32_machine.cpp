@@ -9,6 +9,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <vector>
 
 namespace resivex {
 
@@ -23,6 +24,7 @@ static_assert(win::reg_sz == REG_SZ && win::reg_expand_sz == REG_EXPAND_SZ && wi
 static_assert(win::reg_dword == REG_DWORD && win::reg_dword_big_endian == REG_DWORD_BIG_ENDIAN);
 static_assert(win::reg_multi_sz == REG_MULTI_SZ && win::reg_qword == REG_QWORD && win::reg_none == REG_NONE);
 static_assert(win::key_read == KEY_READ && win::key_wow64_64key == KEY_WOW64_64KEY);
+static_assert(win::key_wow64_32key == KEY_WOW64_32KEY);
 static_assert(win::mb_ok == MB_OK && win::mb_iconerror == MB_ICONERROR && win::mb_iconwarning == MB_ICONWARNING);
 static_assert(win::invalid_file_attributes == INVALID_FILE_ATTRIBUTES);
 static_assert(win::file_attribute_directory == FILE_ATTRIBUTE_DIRECTORY);
@@ -102,6 +104,50 @@ long win32_machine::reg_enum_value(win::reg_key key, std::uint32_t index, char* 
 }
 
 void win32_machine::reg_close_key(win::reg_key key) { RegCloseKey(as_hkey(key)); }
+
+long win32_machine::reg_key_name(win::reg_key key, std::string& out) {
+  // NtQueryKey is not in the import libraries of every toolchain: looked up in ntdll, as the system's own
+  // tools do.
+  using nt_query_key_fn = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+  using status_to_error_fn = ULONG(WINAPI*)(LONG);
+  static const auto query = [] {
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll ? reinterpret_cast<nt_query_key_fn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQueryKey")))
+                 : nullptr;
+  }();
+  static const auto to_error = [] {
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll ? reinterpret_cast<status_to_error_fn>(
+                       reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlNtStatusToDosError")))
+                 : nullptr;
+  }();
+  if (query == nullptr) return ERROR_PROC_NOT_FOUND;
+  constexpr int key_name_information = 3;
+  constexpr LONG buffer_too_small = static_cast<LONG>(0xC0000023L);
+  constexpr LONG buffer_overflow = static_cast<LONG>(0x80000005L);
+  // KEY_NAME_INFORMATION: the length in bytes, then the name in UTF-16 (not terminated); kept aligned as the
+  // system wants it.
+  std::vector<ULONG> buffer(128);
+  for (;;) {
+    ULONG needed = 0;
+    const auto room = static_cast<ULONG>(buffer.size() * sizeof(ULONG));
+    const LONG status = query(as_hkey(key), key_name_information, buffer.data(), room, &needed);
+    if ((status == buffer_too_small || status == buffer_overflow) && needed > room) {
+      buffer.assign(needed / sizeof(ULONG) + 1, 0);
+      continue;
+    }
+    if (status < 0) return to_error != nullptr ? static_cast<long>(to_error(status)) : ERROR_GEN_FAILURE;
+    break;
+  }
+  const ULONG bytes = buffer[0];
+  if (bytes > (buffer.size() - 1) * sizeof(ULONG)) return ERROR_GEN_FAILURE;
+  const auto* name = reinterpret_cast<const wchar_t*>(buffer.data() + 1);
+  std::string narrowed;
+  // A name the code page cannot hold exactly cannot be written into a script of that code page.
+  if (!narrow(CP_ACP, name, static_cast<int>(bytes / sizeof(wchar_t)), narrowed)) return ERROR_NO_UNICODE_TRANSLATION;
+  out = std::move(narrowed);
+  return ERROR_SUCCESS;
+}
 
 std::string win32_machine::error_text(long code) {
   char* text = nullptr;
@@ -235,6 +281,18 @@ int win32_machine::is_wow64_process() {
   BOOL wow64 = FALSE;
   if (!fn(GetCurrentProcess(), &wow64)) return 0;
   return wow64 == TRUE ? 1 : 0;
+}
+
+bool win32_machine::windows_is_64bit() { return sizeof(void*) == 8 || is_wow64_process() == 1; }
+
+std::string win32_machine::windows_folder() {
+  // The system's own folder, not a user's private Windows folder of a terminal server.
+  char buf[MAX_PATH * 2];
+  const UINT n = GetSystemWindowsDirectoryA(buf, sizeof buf);
+  if (n == 0 || n >= sizeof buf) return {};
+  std::string folder(buf, n);
+  while (!folder.empty() && folder.back() == '\\') folder.pop_back();
+  return folder;
 }
 
 bool win32_machine::ansi_from_utf16(std::u16string_view text, std::string& out) {

@@ -145,7 +145,7 @@ class ListingWordTest(CliTest):
             with self.subTest(words=words):
                 report = place_report(self.prefix, source, folder, "report.txt")
                 batch = convert(self, self.prefix, report, *words)["bat"]
-                self.assertEqual(batch.decode("cp437").split("\r\n")[3], header)
+                self.assertEqual(batch.decode("cp437").split("\r\n")[4], header)
                 self.assertEqual(batch_lines(batch), lines)
 
 

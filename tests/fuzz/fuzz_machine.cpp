@@ -88,6 +88,24 @@ long fuzz_machine::reg_open_key(win::reg_key root, const char* sub_key, std::uin
   return 0;
 }
 
+long fuzz_machine::reg_key_name(win::reg_key key, std::string& out) {
+  const auto open = open_keys_.find(key);
+  if (open == open_keys_.end()) return win::error_invalid_handle;
+  const std::string path = canonical(open->second);
+  if (name_hash(path) % 13 == 5) return win::error_access_denied;  // a key whose name cannot be read
+  const std::size_t sep = std::min(path.find('\\'), path.size());
+  const std::string root = path.substr(0, sep);
+  const auto number = [](win::reg_key k) { return std::to_string(k); };
+  std::string system;
+  if (root == number(win::hkey_local_machine)) system = "\\REGISTRY\\MACHINE";
+  else if (root == number(win::hkey_users)) system = "\\REGISTRY\\USER";
+  else if (root == number(win::hkey_current_user)) system = "\\REGISTRY\\USER\\S-1-5-21-0-0-0-1000";
+  else if (root == number(win::hkey_classes_root)) system = "\\REGISTRY\\MACHINE\\SOFTWARE\\Classes";
+  else system = "\\REGISTRY\\MACHINE\\SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current";
+  out = system + path.substr(sep);
+  return 0;
+}
+
 long fuzz_machine::reg_query_value(win::reg_key key, const char* name, std::uint32_t* type, unsigned char* data,
                                    std::uint32_t* data_len) {
   const auto open = open_keys_.find(key);

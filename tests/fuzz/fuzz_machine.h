@@ -37,6 +37,7 @@ public:
   long reg_enum_value(win::reg_key key, std::uint32_t index, char* name, std::uint32_t* name_len,
                       std::uint32_t* type, unsigned char* data, std::uint32_t* data_len) override;
   void reg_close_key(win::reg_key key) override;
+  long reg_key_name(win::reg_key key, std::string& out) override;
   std::string error_text(long code) override;
 
   std::uint32_t file_attributes(const char* path) override;
@@ -50,6 +51,8 @@ public:
   bool open_result_window(window_handle owner, const char* path) override;
   os_version_info os_version() override { return {win::ver_platform_win32_nt, major_version}; }
   int is_wow64_process() override { return 0; }
+  bool windows_is_64bit() override { return true; }
+  std::string windows_folder() override { return "C:\\Windows"; }
   bool ansi_from_utf16(std::u16string_view text, std::string& out) override;
   bool oem_from_ansi(std::string_view text, std::string& out) override;
 

@@ -12,10 +12,12 @@
 #pragma once
 
 #include "conversion/batch/batch_file.h"
+#include "conversion/report_view.h"
 #include "conversion/win_types.h"
 
 #include <functional>
 #include <set>
+#include <utility>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +30,15 @@ struct machine_oracle {
   std::function<bool(win::reg_key root, std::string_view sub_key)> key_exists;
   std::function<bool(win::reg_key root, std::string_view sub_key, std::string_view name)> value_exists;
 };
+
+// The text with its ASCII letters in lower case.
+inline std::string lower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+  }
+  return out;
+}
 
 // The report in every form a name can stand in it: as stored, decoded from UTF-16 or UTF-8 into single
 // bytes (the ANSI code page of the test machines is Latin-1), and each with the line ends that Regshot's
@@ -46,6 +57,15 @@ public:
   bool names(std::string_view text) const {
     for (const std::string& f : flat_) {
       if (f.find(text) != std::string::npos) return true;
+    }
+    return false;
+  }
+
+  // The same without regard to the case of ASCII letters.
+  bool names_ignoring_case(std::string_view text) const {
+    const std::string wanted = lower(text);
+    for (const std::string& f : lower_flat_) {
+      if (f.find(wanted) != std::string::npos) return true;
     }
     return false;
   }
@@ -82,6 +102,7 @@ private:
     for (char c : text) {
       if (c != '\r' && c != '\n') flat += c;
     }
+    lower_flat_.push_back(lower(flat));
     flat_.push_back(std::move(flat));
     joined_.push_back(joined_breaks(text));
   }
@@ -126,8 +147,27 @@ private:
   }
 
   std::vector<std::string> flat_;
+  std::vector<std::string> lower_flat_;
   std::vector<std::string> joined_;
 };
+
+// The paths by which a 32-bit report may name the item a batch line names (the test machines' Windows folder
+// is C:\Windows): a line for SysWOW64\X stands for the report's System32\X, one for System32\X for its
+// Sysnative\X (report_view.h).
+inline std::vector<std::string> redirected_from(std::string_view path) {
+  std::vector<std::string> from;
+  const auto below = [&](std::string_view folder, std::string_view as) {
+    const std::string start = lower(std::string("c:\\windows\\") + std::string(folder));
+    if (lower(path.substr(0, start.size())) != start) return;
+    if (path.size() > start.size() && path[start.size()] != '\\') return;
+    from.push_back("C:\\Windows\\" + std::string(as) + std::string(path.substr(start.size())));
+  };
+  below("SysWOW64", "System32");
+  below("System32", "Sysnative");
+  below("lastgood\\SysWOW64", "lastgood\\System32");
+  if (lower(path) == "c:\\windows\\syswow64\\regedit.exe") from.emplace_back("C:\\Windows\\regedit.exe");
+  return from;
+}
 
 // The lines of a file as the core writes them (with "\n"; the last line may lack it).
 inline std::vector<std::string> lines_of(const std::string& text) {
@@ -171,7 +211,11 @@ inline std::string check_batch(const std::string& batch, const std::string& bat_
       "REM The following DIR commands are in file " + name + " ", "", "cls", "echo.", "set _ok=",
       "set /p _ok=Do you really want to DELETE these files? (Y/N) :", "if /I NOT \"%_ok%\" == \"Y\" EXIT",
       "set _nop=", "set /p _ok=Remove prompt to delete folders? (Y/N) :", "if /I \"%_ok%\" == \"Y\" set _nop=/Q",
-      "setlocal DisableDelayedExpansion", "REM There are no files to delete.", "REM Remove them by hand.", "pause"};
+      "setlocal DisableDelayedExpansion", "REM There are no files to delete.", "REM Remove them by hand.", "pause",
+      // The note of the view the paths were read in (the test machines are 64-bit Windows in C:\Windows).
+      "REM " + files_view_note(report_view::bits32, true, "C:\\Windows"),
+      "REM " + files_view_note(report_view::bits64, true, "C:\\Windows"),
+      "REM " + files_view_note(report_view::native, true, "C:\\Windows")};
   const bool dir_mode = mode.size() > 1 && mode[1] == 'I';
   bool delayed_expansion_off = false;
   for (const std::string& line : lines_of(batch)) {
@@ -211,7 +255,11 @@ inline std::string check_batch(const std::string& batch, const std::string& bat_
     }
     if (!batch_path_is_safe(path)) return broken("unsafe batch path", line);
     if (!machine.path_exists(path)) return broken("batch line for a path that does not exist", line);
-    if (!report.names(path)) return broken("batch line for a path the report does not name", line);
+    if (!report.names(path)) {
+      bool named = false;
+      for (const std::string& from : redirected_from(path)) named = named || report.names_ignoring_case(from);
+      if (!named) return broken("batch line for a path the report does not name", line);
+    }
   }
   return {};
 }
@@ -227,6 +275,22 @@ inline constexpr hive_long_name long_hives[] = {
     {"HKEY_LOCAL_MACHINE", win::hkey_local_machine}, {"HKEY_CURRENT_USER", win::hkey_current_user},
     {"HKEY_CURRENT_CONFIG", win::hkey_current_config},
 };
+
+// The keys a report can name by the name that the system resolves (the test machines resolve as Windows
+// does): HKCU\X is HKEY_USERS\<the user's SID>\X, HKCR\X is HKEY_LOCAL_MACHINE\SOFTWARE\Classes\X, and HKCC\X
+// is HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Hardware Profiles\Current\X. The resolved name itself first.
+inline constexpr std::string_view current_user_sid = "S-1-5-21-0-0-0-1000";
+inline std::vector<std::pair<win::reg_key, std::string>> report_forms(win::reg_key root, std::string_view sub_key) {
+  std::vector<std::pair<win::reg_key, std::string>> forms{{root, std::string(sub_key)}};
+  const auto below = [&](win::reg_key from, std::string_view key, win::reg_key as) {
+    if (root != from || sub_key.substr(0, key.size()) != key) return;
+    if (sub_key.size() > key.size() && sub_key[key.size()] == '\\') forms.emplace_back(as, sub_key.substr(key.size() + 1));
+  };
+  below(win::hkey_users, current_user_sid, win::hkey_current_user);
+  below(win::hkey_local_machine, "SOFTWARE\\Classes", win::hkey_classes_root);
+  below(win::hkey_local_machine, "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current", win::hkey_current_config);
+  return forms;
+}
 
 inline bool is_hex(char c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
@@ -350,13 +414,22 @@ inline std::string check_reg_script(const std::string& script, bool removal, con
           sub_key.find('\\') == std::string::npos) {
         return broken("key line that removes a hive loaded below HKEY_LOCAL_MACHINE or HKEY_USERS", line);
       }
-      if (!machine.key_exists(root, sub_key)) return broken("key line for a key that does not exist", line);
-      if (deletes ? !report.names_whole(sub_key) : !report.names(sub_key + "\\")) {
-        if (deletes && report.names_before_inner_cr(sub_key)) {
-          return broken("key line for a key path cut at a carriage return", line);
+      // The line names the key as the system resolves it; the report names it in one of its forms.
+      bool exists = false, named = false, cut = false;
+      for (const auto& [form_root, form_sub_key] : detail::report_forms(root, sub_key)) {
+        if (!machine.key_exists(form_root, form_sub_key)) continue;
+        exists = true;
+        if (deletes ? report.names_whole(form_sub_key) : report.names(form_sub_key + "\\")) {
+          named = true;
+          root = form_root;
+          sub_key = form_sub_key;
+          break;
         }
-        return broken("key line for a key the report does not name", line);
+        cut = cut || (deletes && report.names_before_inner_cr(form_sub_key));
       }
+      if (!exists) return broken("key line for a key that does not exist", line);
+      if (cut && !named) return broken("key line for a key path cut at a carriage return", line);
+      if (!named) return broken("key line for a key the report does not name", line);
       in_value_key = !deletes;
       continue;
     }

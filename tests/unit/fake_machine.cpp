@@ -1,5 +1,6 @@
 #include "tests/unit/fake_machine.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
@@ -25,7 +26,47 @@ const char* root_name(win::reg_key root) {
   return nullptr;
 }
 
+bool same_or_under(const std::string& path, const std::string& key) {
+  const std::string p = upper(path), k = upper(key);
+  return p == k || p.rfind(k + "\\", 0) == 0;
+}
+
 }  // namespace
+
+std::string fake_machine::redirected(const std::string& path) const {
+  for (const std::string& shared : shared_32) {
+    if (same_or_under(path, shared)) return path;
+  }
+  for (const std::string& key : redirected_32) {
+    if (same_or_under(path, key)) return path.substr(0, key.size()) + "\\Wow6432Node" + path.substr(key.size());
+  }
+  return path;
+}
+
+long fake_machine::reg_key_name(win::reg_key key, std::string& out) {
+  const auto open = open_keys_.find(key);
+  if (open == open_keys_.end()) return win::error_invalid_handle;
+  const std::string& path = open->second;
+  for (const auto& [failing, code] : key_name_errors) {
+    if (upper(failing) == upper(path)) return code;
+  }
+  for (const auto& [named, name] : key_names) {
+    if (upper(named) == upper(path)) {
+      out = name;
+      return 0;
+    }
+  }
+  const std::size_t hive_end = std::min(path.find('\\'), path.size());
+  const std::string hive = path.substr(0, hive_end);
+  std::string root;
+  if (hive == "HKLM") root = "\\REGISTRY\\MACHINE";
+  if (hive == "HKU") root = "\\REGISTRY\\USER";
+  if (hive == "HKCU") root = "\\REGISTRY\\USER\\" + current_user_sid;
+  if (hive == "HKCR") root = "\\REGISTRY\\MACHINE\\SOFTWARE\\Classes";
+  if (hive == "HKCC") root = "\\REGISTRY\\MACHINE\\SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current";
+  out = root + path.substr(hive_end);
+  return 0;
+}
 
 long fake_machine::reg_open_key(win::reg_key root, const char* sub_key, std::uint32_t access, win::reg_key* key) {
   ++reg_opens;
@@ -42,14 +83,9 @@ long fake_machine::reg_open_key(win::reg_key root, const char* sub_key, std::uin
   if (sub.size() > 260) return win::error_more_data;
   while (!sub.empty() && sub.back() == '\\') sub.pop_back();
   if (!sub.empty()) path += "\\" + sub;
+  if ((access & win::key_wow64_32key) != 0 && root_name(root) != nullptr) path = redirected(path);
   for (const auto& [failing, code] : key_open_errors) {
     if (upper(failing) == upper(path)) return code;
-  }
-  if ((access & win::key_wow64_64key) == 0) {
-    for (const std::string& k : view_64_keys) {
-      const std::string u = upper(k), p = upper(path);
-      if (p == u || p.rfind(u + "\\", 0) == 0) return win::error_file_not_found;
-    }
   }
   for (const auto& entry : keys) {
     if (upper(entry.first) == upper(path)) {

@@ -41,7 +41,15 @@ public:
   // relative to a root or to an open key.
   std::map<std::string, std::map<std::string, fake_value>> keys;
   std::map<std::string, long> key_open_errors;  // key path -> error code of RegOpenKeyExA
-  std::set<std::string> view_64_keys;           // keys (and their sub-keys) seen only with KEY_WOW64_64KEY
+  // The 32-bit view: an open with KEY_WOW64_32KEY from a root, of a key at or below one of these, is redirected
+  // to the same path below its Wow6432Node (HKLM\Software\X is HKLM\Software\Wow6432Node\X), unless the key
+  // lies at or below one of the shared keys.
+  std::vector<std::string> redirected_32 = {"HKLM\\Software"};
+  std::vector<std::string> shared_32;
+  // The current user, whose key HKCU names: the system names HKCU\X as \REGISTRY\USER\<sid>\X.
+  std::string current_user_sid = "S-1-5-21-0-0-0-1000";
+  std::map<std::string, long> key_name_errors;  // key path -> error code of reg_key_name
+  std::map<std::string, std::string> key_names;  // key path -> the full name reg_key_name gives instead
   // "key\\name" -> error code of RegQueryValueExA for that value (the enumeration still lists it).
   std::map<std::string, long> query_errors;
   std::vector<std::uint32_t> open_accesses;     // the access mask of every open
@@ -61,6 +69,8 @@ public:
 
   os_version_info version{win::ver_platform_win32_nt, 10};
   int wow64 = 0;
+  bool windows_64 = true;
+  std::string windows_dir = "C:\\Windows";
 
   void add_file(const std::string& path) { existing_files.insert(path); }
   void add_folder(const std::string& path) { existing_folders.insert(path); }
@@ -72,6 +82,7 @@ public:
   long reg_enum_value(win::reg_key key, std::uint32_t index, char* name, std::uint32_t* name_len,
                       std::uint32_t* type, unsigned char* data, std::uint32_t* data_len) override;
   void reg_close_key(win::reg_key key) override;
+  long reg_key_name(win::reg_key key, std::string& out) override;
   std::string error_text(long code) override;
 
   std::uint32_t file_attributes(const char* path) override;
@@ -86,6 +97,8 @@ public:
 
   os_version_info os_version() override { return version; }
   int is_wow64_process() override { return wow64; }
+  bool windows_is_64bit() override { return windows_64; }
+  std::string windows_folder() override { return windows_dir; }
 
   // ANSI is Latin-1 here; OEM maps a few Latin-1 letters as code page 850 does.
   bool ansi_from_utf16(std::u16string_view text, std::string& out) override;
@@ -94,6 +107,8 @@ public:
   std::vector<std::string> captions() const;
 
 private:
+  std::string redirected(const std::string& path) const;
+
   std::map<win::reg_key, std::string> open_keys_;
   win::reg_key next_handle_ = 0x1000;
 };

@@ -49,7 +49,7 @@ run_result run_fixture::convert(const std::string& report_path) {
 }
 
 std::string del_header(const std::string& bat_path) {
-  return "echo off\ncolor F0\nREM The following files still exist...\n"
+  return "echo off\ncolor F0\nREM The following files still exist...\n" + std::string(x64_files_note) +
          "REM The following DEL commands are in file " + bat_path + " \n"
          "REM The files will be DELETED if you execute file " + bat_path + " \n\n"
          "cls\necho.\nset _ok=\nset /p _ok=Do you really want to DELETE these files? (Y/N) :\n"
@@ -57,7 +57,7 @@ std::string del_header(const std::string& bat_path) {
 }
 
 std::string dir_header(const std::string& bat_path) {
-  return "echo off\ncolor F0\nREM The following files still exist...\n"
+  return "echo off\ncolor F0\nREM The following files still exist...\n" + std::string(x64_files_note) +
          "REM The following DIR commands are in file " + bat_path + " \n\n"
          "cls\necho.\nset _ok=\nset /p _ok=Do you really want to DELETE these files? (Y/N) :\n"
          "if /I NOT \"%_ok%\" == \"Y\" EXIT\n";

@@ -38,6 +38,11 @@ protected:
 // Regshot's first lines, as a report begins.
 inline const std::string report_heading = "Regshot 1.9.1 x64 ANSI (beta r321)\r\nComments: \r\n";
 
+// The comment lines that name the view of the report_heading's 64-bit Regshot, in the batch file's header and
+// the registry scripts'.
+inline constexpr const char* x64_files_note = "REM Report of a 64-bit Regshot: paths are read as the report names them\n";
+inline constexpr const char* x64_keys_note = "; Report of a 64-bit Regshot: keys are read in the 64-bit view of the registry\n";
+
 // The header of the batch file in DEL form for a batch file at bat_path.
 std::string del_header(const std::string& bat_path);
 std::string dir_header(const std::string& bat_path);

@@ -85,18 +85,6 @@ TEST(command_line, a_word_that_would_change_what_a_line_deletes_only_lists) {
   }
 }
 
-TEST(command_line, registry_view_follows_wow64) {
-  struct row {
-    int wow64;
-    std::uint32_t mask;
-  };
-  for (const row r : {row{1, 0x20119u}, row{0, 0x20019u}, row{-1, 0x20019u}}) {
-    fake_machine m;
-    m.wow64 = r.wow64;
-    EXPECT_EQ(parse(m, {"resivex.exe"}).rs->access_mask, r.mask) << r.wow64;
-  }
-}
-
 TEST(command_line, the_startup_report_is_taken_whole_or_refused) {
   fake_machine m;
   parsed p = parse(m, {"resivex.exe", "C:\\snap\\report.txt"});

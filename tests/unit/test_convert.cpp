@@ -9,12 +9,12 @@ namespace {
 
 std::string removal_script(const std::string& header, const std::string& path, const std::string& body) {
   return header + "; The following registry entries still exist...\n; The following REGEDIT commands are in file " +
-         path + " \n; The entries will be DELETED if you execute file " + path + " \n\n" + body;
+         path + " \n; The entries will be DELETED if you execute file " + path + " \n" + x64_keys_note + "\n" + body;
 }
 
 std::string reset_script(const std::string& header, const std::string& path, const std::string& body) {
   return header + "; The following registry entries were modified...\n; The entries will be RESET if you execute file " +
-         path + " \n\n; Note: Resivex does not process all entry types\n;        Run this at your own risk.. I do not "
+         path + " \n" + x64_keys_note + "\n; Note: Resivex does not process all entry types\n;        Run this at your own risk.. I do not "
          "recommend it.\n" + body;
 }
 
@@ -122,7 +122,12 @@ TEST_F(convert_test, only_titles_at_the_start_of_a_line_after_the_heading_count)
   write_file("report.txt", "Files added: 1\r\n" + files + " Files added: 1\r\n---\r\nC:\\b.txt\r\n" +
                                "files added: 1\r\n---\r\nC:\\c.txt\r\nFiles added: 1\r\n---\r\nC:\\d.txt\r\n");
   convert(path("report.txt"));
-  EXPECT_EQ(batch(), del_header(path("report.bat")) + "DEL \"C:\\d.txt\"\npause\n");
+  // The first line names no Regshot build: read in the system's native view, and said so.
+  std::string header = del_header(path("report.bat"));
+  header.replace(header.find(x64_files_note), std::string_view(x64_files_note).size(),
+                 "REM The report does not say whether a 32-bit or a 64-bit Regshot wrote it: paths are read in "
+                 "this system's native view\n");
+  EXPECT_EQ(batch(), header + "DEL \"C:\\d.txt\"\npause\n");
 }
 
 TEST_F(convert_test, sections_repeat_and_total_changes_ends_the_run) {

@@ -31,11 +31,11 @@ protected:
     const std::string p = path("report.reg");
     return "Windows Registry Editor Version 5.00\n\n; The following registry entries still exist...\n"
            "; The following REGEDIT commands are in file " + p + " \n"
-           "; The entries will be DELETED if you execute file " + p + " \n\n";
+           "; The entries will be DELETED if you execute file " + p + " \n" + x64_keys_note + "\n";
   }
   std::string reset_header() const {
     return "Windows Registry Editor Version 5.00\n\n; The following registry entries were modified...\n"
-           "; The entries will be RESET if you execute file " + path("report_mods.reg") + " \n\n"
+           "; The entries will be RESET if you execute file " + path("report_mods.reg") + " \n" + x64_keys_note + "\n"
            "; Note: Resivex does not process all entry types\n"
            ";        Run this at your own risk.. I do not recommend it.\n";
   }
@@ -381,7 +381,9 @@ TEST_F(registry_script_test, a_key_refused_by_the_system_goes_to_the_error_list)
   EXPECT_EQ(machine_.captions(), std::vector<std::string>{"Info"});
 }
 
-TEST_F(registry_script_test, every_key_line_names_its_hive_in_full_whichever_name_the_report_gives) {
+TEST_F(registry_script_test, every_key_line_names_the_key_as_the_system_resolves_it) {
+  // The system's names, in full: HKCU is the current user's key under HKEY_USERS, HKCR and HKCC are keys of
+  // HKEY_LOCAL_MACHINE (as regedit itself finds them, whatever name the report gives).
   for (const char* k : {"HKLM\\Software\\A", "HKU\\S-1\\B", "HKCU\\Software\\C", "HKCR\\.xyz", "HKCC\\Software\\E",
                         "HKLM\\Software\\Long"}) {
     machine_.keys[k];
@@ -400,12 +402,12 @@ TEST_F(registry_script_test, every_key_line_names_its_hive_in_full_whichever_nam
   EXPECT_EQ(removal(), removal_header() + keys_block +
                            "[-HKEY_LOCAL_MACHINE\\Software\\A]\n"
                            "[-HKEY_USERS\\S-1\\B]\n"
-                           "[-HKEY_CURRENT_USER\\Software\\C]\n"
-                           "[-HKEY_CLASSES_ROOT\\.xyz]\n"
-                           "[-HKEY_CURRENT_CONFIG\\Software\\E]\n"
+                           "[-HKEY_USERS\\S-1-5-21-0-0-0-1000\\Software\\C]\n"
+                           "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.xyz]\n"
+                           "[-HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\E]\n"
                            "[-HKEY_LOCAL_MACHINE\\Software\\Long]\n" +
-                           values_head + "[HKEY_CURRENT_USER\\Software\\V]\n\"v\"=-\n");
-  EXPECT_EQ(reset(), reset_header() + mods_banner + "[HKEY_CLASSES_ROOT\\.abc]\n@=\"older\"\n");
+                           values_head + "[HKEY_USERS\\S-1-5-21-0-0-0-1000\\Software\\V]\n\"v\"=-\n");
+  EXPECT_EQ(reset(), reset_header() + mods_banner + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.abc]\n@=\"older\"\n");
 }
 
 TEST_F(registry_script_test, a_hive_alone_is_never_removed) {
