@@ -4,6 +4,7 @@
 #include "conversion/command_line.h"
 #include "conversion/convert.h"
 #include "platform/win32/win32_machine.h"
+#include "resivex_version.h"
 
 #include <cstdio>
 #include <cstring>
@@ -13,6 +14,7 @@ namespace {
 
 const char usage_text[] =
     "Usage: resivex-cli REPORT [WORD]\n"
+    "       resivex-cli --version\n"
     "\n"
     "Reads a Regshot comparison report (taken before an install and after the uninstall) and writes, beside\n"
     "it, the scripts that remove what the program left behind and still exists on this machine:\n"
@@ -24,6 +26,7 @@ const char usage_text[] =
     "\n"
     "WORD  DEL (the default) writes DEL and RMDIR commands; DIR, or any other word, only lists the items.\n"
     "      A word with anything but a verb and switches (DEL /F), or DEL with /S, lists too.\n"
+    "--version  prints \"resivex-cli\" and its version number, and exits.\n"
     "\n"
     "Messages are printed to standard error as \"[Caption] text\"; the paths of the outputs to standard\n"
     "output, one per line. Exit status: 0 done; 1 the report or an output could not be opened or written;\n"
@@ -47,6 +50,10 @@ public:
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::fputs("resivex-cli " RESIVEX_VERSION "\n", stdout);
+    return 0;
+  }
   if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "/?") == 0)) {
     std::fputs(usage_text, stdout);
     return 0;

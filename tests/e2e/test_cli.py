@@ -1,12 +1,13 @@
 """resivex-cli.exe as a script calls it: usage, exit statuses, messages, output names, the listing word."""
 
 import os
+import re
 import shutil
 import unittest
 
 from report_runs import batch_lines, convert, place_report
 from synthetic import regshot191_report
-from wine_prefix import DATA, session, strip_wine_diagnostics
+from wine_prefix import DATA, REPO, session, strip_wine_diagnostics
 
 WORK = "C:\\cli"
 SAMPLE_REPORT = DATA / "regshot" / "reports" / "31-regshot191-x64-ansi-gadget-uninstall.txt"
@@ -38,6 +39,16 @@ class UsageTest(CliTest):
                 done = self.prefix.run_cli(option)
                 self.assertEqual(done.returncode, 0)
                 self.assertTrue(done.stdout.startswith("Usage: resivex-cli REPORT [WORD]"), done.stdout[:200])
+
+    def test_version_prints_the_version_of_the_build(self):
+        # The version is set in one place: the project() line of CMakeLists.txt.
+        project = re.search(r"^project\(resivex VERSION (\d+\.\d+\.\d+)\b", (REPO / "CMakeLists.txt").read_text(),
+                            re.MULTILINE)
+        self.assertIsNotNone(project, "the project() line of CMakeLists.txt")
+        done = self.prefix.run_cli("--version")
+        self.assertEqual(done.returncode, 0)
+        self.assertEqual(done.stdout.strip(), "resivex-cli " + project.group(1))
+        self.assertIn("--version", self.prefix.run_cli("--help").stdout, "the usage names --version")
 
     def test_no_argument_prints_usage_and_exits_2(self):
         done = self.prefix.run_cli()
