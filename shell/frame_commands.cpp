@@ -15,7 +15,7 @@
 namespace resivex::shell {
 
 void command_help() {
-  const char* path = app().rs->help_path;
+  const char* path = app().rs->help_path.c_str();
   std::FILE* f = std::fopen(path, "rb");
   if (f == nullptr) {
     // Asking the shell to open a file that is not there would only add its own error.
