@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -18,7 +19,7 @@
 namespace {
 
 const char usage_text[] =
-    "Usage: resivex-cli REPORT [WORD]\n"
+    "Usage: resivex-cli REPORT [WORD] [--quiet]\n"
     "       resivex-cli --version\n"
     "\n"
     "Reads a Regshot comparison report (taken before an install and after the uninstall) and writes, beside\n"
@@ -33,11 +34,14 @@ const char usage_text[] =
     "\n"
     "WORD  DEL (the default) writes DEL and RMDIR commands; DIR, or any other word, only lists the items.\n"
     "      A word with anything but a verb and switches (DEL /F), or DEL with /S, lists too.\n"
+    "--quiet    leaves out the summary line.\n"
     "--version  prints \"resivex-cli\" and its version number, and exits.\n"
     "\n"
-    "Messages are printed to standard error as \"[Caption] text\"; the paths of the outputs to standard\n"
-    "output, one per line (in UTF-8 when redirected to a file or a pipe). Exit status: 0 done; 1 the report\n"
-    "or an output could not be opened or written; 2 wrong arguments; 4, 12, 16 out of memory.\n";
+    "Messages are printed to standard error as \"[Caption] text\", and at the end a one-line summary (what was\n"
+    "read, the entries each output holds, what got no line and why); the paths of the outputs to standard\n"
+    "output, one per line (in UTF-8 when redirected to a file or a pipe). Ctrl+C stops the conversion and\n"
+    "removes the scripts it had begun. Exit status: 0 done; 1 the report or an output could not be opened or\n"
+    "written; 2 wrong arguments; 3 stopped by Ctrl+C; 4, 12, 16 out of memory.\n";
 
 // Writes UTF-8 text to a standard stream: on a console as its characters (whatever the console's code page),
 // into a file or a pipe as UTF-8.
@@ -55,8 +59,18 @@ void print(std::FILE* stream, const std::string& text) {
   std::fflush(stream);
 }
 
+// Set by Ctrl+C or Ctrl+Break: the run stops at its next entry and removes what it wrote.
+std::atomic<bool> stop_requested{false};
+
+BOOL WINAPI on_console_break(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+  stop_requested = true;
+  return TRUE;
+}
+
 class console_machine : public resivex::win32_machine {
 public:
+  bool keep_running(const resivex::run_progress&) override { return !stop_requested; }
   int message_box(resivex::window_handle, const char* text, const char* caption, unsigned) override {
     print(stderr, "[" + std::string(caption) + "] " + text + "\n");
     return 1;  // IDOK
@@ -74,7 +88,14 @@ int main() {
   // The wide command line: a report named in any alphabet reaches the program as it was typed.
   const std::vector<std::string> arguments = resivex::command_line_arguments();
   std::vector<const char*> pointers;
-  for (const std::string& a : arguments) pointers.push_back(a.c_str());
+  bool quiet = false;
+  for (const std::string& a : arguments) {
+    if (a == "--quiet" && !pointers.empty()) {
+      quiet = true;
+    } else {
+      pointers.push_back(a.c_str());
+    }
+  }
   const int argc = static_cast<int>(pointers.size());
   const char* const* argv = pointers.data();
   if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
@@ -97,10 +118,15 @@ int main() {
     std::fputs(usage_text, stderr);
     return 2;
   }
+  SetConsoleCtrlHandler(on_console_break, TRUE);
   const resivex::run_result result = resivex::convert_report(*rs, rs->startup_report.c_str(), nullptr);
   switch (result.how) {
     case resivex::run_result::outcome::completed:
+      if (!quiet) print(stderr, result.summary + "\n");
       return result.write_failed ? 1 : 0;
+    case resivex::run_result::outcome::cancelled:
+      print(stderr, std::string("[Cancelled] ") + resivex::msg::run_cancelled + "\n");
+      return 3;
     case resivex::run_result::outcome::refused:
       return 1;
     case resivex::run_result::outcome::ended:

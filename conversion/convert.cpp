@@ -7,6 +7,7 @@
 #include "conversion/registry/restore_script.h"
 #include "conversion/registry/undo_script.h"
 #include "conversion/registry/reset_script.h"
+#include "conversion/summary.h"
 #include "conversion/unicode.h"
 
 #include <climits>
@@ -65,6 +66,12 @@ bool start_run(run_state& rs, const char* report_path) {
   choose_reg_header(rs);
   rs.bat_lines = rs.bat_unwritable = rs.reg_entries = rs.mods_entries = rs.error_entries = 0;
   rs.input_name = report_path;
+  rs.tally = run_tally{};
+  rs.section = report_section::none;
+  rs.section_title = {};
+  rs.entries_read = 0;
+  rs.steps_since_offer = 0;
+  for (output_file* f : {&rs.batch, &rs.removal, &rs.reset, &rs.errors, &rs.undo, &rs.restore}) f->forget_creation();
   if (longer_than(rs.input_name, path_char_limit)) {
     rs.input_name.clear();
     show_message(rs, msg::report_path_too_long, report_path);
@@ -78,6 +85,8 @@ bool start_run(run_state& rs, const char* report_path) {
     show_message(rs, msg::input_open_failed, rs.input_name.c_str());
     end_process(exit_code::open_failed);
   }
+  const long long size = rs.sys->file_size(rs.input_name.c_str());
+  rs.report_size = size > 0 ? static_cast<std::uint64_t>(size) : 0;
   rs.report = std::make_unique<report_reader>(*rs.sys, in);
   if (rs.report->read_failed()) {
     // Opened but unreadable from its first byte (a folder, on systems that open one): no report at all.
@@ -110,6 +119,39 @@ bool start_run(run_state& rs, const char* report_path) {
   return true;
 }
 
+// The section a title begins, with the title's words for the progress.
+struct section_title {
+  std::string_view title;
+  report_section section;
+};
+constexpr section_title section_titles[] = {
+    {title_keys_deleted, report_section::keys_deleted},
+    {title_keys_added, report_section::keys_added},
+    {title_values_deleted, report_section::values_deleted},
+    {title_values_added, report_section::values_added},
+    {title_values_modified, report_section::values_modified},
+    {title_folders_added, report_section::folders_added},
+    {title_files_added, report_section::files_added},
+    // Read through without a script of their own: named in the progress all the same.
+    {"Files deleted:", report_section::none},
+    {"Files [attributes?] modified:", report_section::none},
+    {"Folders deleted:", report_section::none},
+    {"Folders attributes changed:", report_section::none},
+};
+
+// At a section's title: the section whose entries are counted, and the words the progress shows.
+void enter_section(run_state& rs, std::string_view line) {
+  if (line.empty() || (line[0] != 'K' && line[0] != 'V' && line[0] != 'F')) return;
+  for (const section_title& t : section_titles) {
+    if (starts_with(line, t.title)) {
+      rs.section = t.section;
+      rs.section_title = t.title.substr(0, t.title.size() - 1);  // without its colon
+      offer_progress(rs);
+      return;
+    }
+  }
+}
+
 // Reads the report section by section until "Total changes:" or its end.
 void section_loop(run_state& rs) {
   // The first two lines are Regshot's heading: never titles. The first names the build that wrote the report.
@@ -122,6 +164,7 @@ void section_loop(run_state& rs) {
   for (;;) {
     const std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
     if (starts_with(line, title_total_changes)) return;
+    enter_section(rs, line);
     // Handlers stop at the line that ends their section and leave it unread, so the loop always goes on
     // with the next line.
     if (starts_with(line, title_keys_deleted)) {
@@ -139,6 +182,8 @@ void section_loop(run_state& rs) {
     } else if (starts_with(line, title_files_added)) {
       handle_files_added(rs);
     }
+    // The lines of the sections read through (files deleted or modified) can be most of a report.
+    progress_step(rs);
     if (read_report_line(rs) == 0) return;
   }
 }
@@ -250,6 +295,20 @@ void end_phase(run_state& rs, run_result& result) {
   if (rs.errors_open && errors_ok && rs.error_entries > 0) show_window(rs, rs.errors_name);
   result.write_failed =
       !(read_whole && undo_whole && bat_ok && removal_ok && reset_ok && restore_ok && errors_ok);
+  result.summary = summary_line(rs);
+}
+
+// Closes every output and removes those this run made: a cancelled run leaves no script behind.
+void remove_outputs(run_state& rs) {
+  const std::pair<output_file*, const std::string*> outputs[] = {
+      {&rs.batch, &rs.bat_name},  {&rs.removal, &rs.Fileoutn2},  {&rs.reset, &rs.mods_name},
+      {&rs.errors, &rs.errors_name}, {&rs.undo, &rs.undo_name}, {&rs.restore, &rs.restore_name}};
+  for (const auto& [file, path] : outputs) {
+    file->close();
+    if (file->created()) rs.sys->remove_file(path->c_str());
+    file->forget_creation();
+  }
+  if (!rs.undo_scratch.empty()) rs.sys->remove_file(rs.undo_scratch.c_str());
 }
 
 long long saturating_count(const char* text) {
@@ -356,10 +415,14 @@ int read_report_line2(run_state& rs) {
 }
 
 entry_status read_report_entry(run_state& rs, entry_kind kind) {
+  ++rs.entries_read;
+  progress_step(rs);
   return rs.report->read_entry(kind, rs.line_buf, rs.line_len, rs.line_state);
 }
 
 entry_status read_report_file_entry(run_state& rs, std::string_view& text, std::size_t& tab) {
+  ++rs.entries_read;
+  progress_step(rs);
   rs.line_len = 0;
   const entry_status status = rs.report->read_file_entry(rs.line_buf, text, tab, rs.line_state);
   if (text.data() == rs.line_buf) rs.line_len = static_cast<int>(text.size());
@@ -400,7 +463,14 @@ run_result convert_report(run_state& rs, const char* report_path, window_handle 
     rs.report.reset();
     for (output_file* f : {&rs.batch, &rs.removal, &rs.reset, &rs.errors, &rs.undo, &rs.restore}) f->close();
     free_run_buffers(rs);
+  } catch (const run_cancel&) {
+    result.how = run_result::outcome::cancelled;
+    rs.report.reset();
+    remove_outputs(rs);
+    free_run_buffers(rs);
   }
+  rs.section = report_section::none;
+  rs.section_title = {};
   reset_run_counters(rs);
   return result;
 }

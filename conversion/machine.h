@@ -32,6 +32,14 @@ struct reg_key_info {
   bool operator==(const reg_key_info&) const = default;
 };
 
+// Where a run stands, as it offers it to the machine every few hundred entries.
+struct run_progress {
+  std::string_view section;       // the title of the section being read ("Files added"); empty before the first
+  std::uint64_t bytes_read = 0;   // of the report, as far as it has been read
+  std::uint64_t bytes_total = 0;  // the report's size (0 when it cannot be told)
+  std::uint64_t entries_read = 0;
+};
+
 class machine {
 public:
   virtual ~machine() = default;
@@ -80,6 +88,11 @@ public:
   // an output file to the user (the GUI opens a document window on it); false when that failed.
   virtual int message_box(window_handle owner, const char* text, const char* caption, unsigned style) = 0;
   virtual bool open_result_window(window_handle owner, const char* path) = 0;
+
+  // The run's progress, offered every few hundred entries and during long reads of the registry: the
+  // implementation may show it (throttled to what a user can read) and handle the user's input meanwhile.
+  // false asks the run to stop: it ends at once and removes the outputs it wrote.
+  virtual bool keep_running(const run_progress&) { return true; }
 
   // The system. is_wow64_process: 1 for a 32-bit process on 64-bit Windows, 0 otherwise, -1 when the system
   // has no IsWow64Process. windows_is_64bit: the system itself is 64-bit (whatever this process is).

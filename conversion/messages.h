@@ -68,6 +68,9 @@ inline constexpr message hive_too_long{"2A..Line too long %s", "Info", mb_ok};
 inline constexpr message sub_key_too_long{"222..Line too long %s", "Line too long", mb_ok};
 inline constexpr message errmsg_line_too_long{"2F..Line too long for errmsg...%s", "Line", mb_ok};
 
+// Status texts (the status bar, the console).
+inline constexpr const char* run_cancelled = "The conversion was cancelled: the scripts it had begun were removed.";
+
 }  // namespace msg
 
 // Exit codes of the messages that end the process.

@@ -16,6 +16,7 @@ bool output_file::create(machine& m, const char* path, file_encoding encoding) {
   encoding_ = encoding;
   // UTF-16 takes its line ends from the writer: the runtime's text mode would put single bytes among its units.
   stream_ = m.open_file(path, encoding == file_encoding::utf16le_bom ? "wb" : "w");
+  if (stream_ != nullptr) created_ = true;
   if (stream_ != nullptr && block_ == nullptr) block_.reset(new (std::nothrow) char[block_size]);
   if (stream_ != nullptr && encoding == file_encoding::utf16le_bom) put("\xFF\xFE");
   if (stream_ != nullptr && encoding == file_encoding::utf8_bom) put("\xEF\xBB\xBF");

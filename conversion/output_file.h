@@ -47,6 +47,9 @@ public:
   bool close();
 
   bool is_open() const { return stream_ != nullptr; }
+  // Whether create() has made the file since forget_creation(): the file a cancelled run must remove again.
+  bool created() const { return created_; }
+  void forget_creation() { created_ = false; }
   bool failed() const { return failed_; }
   // Counts the file as not written completely (what reached it lacks a part that could not be written).
   void mark_failed() { failed_ = true; }
@@ -62,6 +65,7 @@ private:
   std::string converted_;  // scratch: a text in the file's form
   std::FILE* stream_ = nullptr;
   bool failed_ = false;
+  bool created_ = false;
   // Lines are gathered here and handed to the stream in large pieces: a script of a million lines would
   // otherwise cost a million stream calls. Without it (no memory for it), each text goes to the stream.
   static constexpr std::size_t block_size = 64 * 1024;

@@ -84,6 +84,7 @@ bool report_reader::fill_block() {
   block_end_ = left;
   const std::size_t got = std::fread(block_.get() + left, 1, block_size - left, stream_);
   block_end_ += got;
+  bytes_read_ += got;
   if (got == 0) {
     input_done_ = true;  // a read error ends the input too; read_failed tells the two apart
     read_failed_ = std::ferror(stream_) != 0;

@@ -69,6 +69,8 @@ public:
                                line_flags& flags);
 
   report_encoding encoding() const { return encoding_; }
+  // The bytes taken from the stream so far (a block ahead of the line being read, at most).
+  std::uint64_t bytes_read() const { return bytes_read_; }
   // True when reading the stream failed (a folder, a device error): the input ended early, not at its end.
   bool read_failed() const { return read_failed_; }
 
@@ -112,6 +114,7 @@ private:
   std::size_t block_end_ = 0;
   bool input_done_ = false;
   bool read_failed_ = false;
+  std::uint64_t bytes_read_ = 0;
 
   // The physical line being assembled, in the file's own units (bytes, or UTF-16 code units as byte pairs).
   std::string phys_;

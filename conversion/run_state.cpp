@@ -36,6 +36,16 @@ int clear_work_buffers(run_state& rs) {
   return 0;
 }
 
+void offer_progress(run_state& rs) {
+  rs.steps_since_offer = 0;
+  run_progress p;
+  p.section = rs.section_title;
+  p.bytes_read = rs.report != nullptr ? rs.report->bytes_read() : 0;
+  p.bytes_total = rs.report_size;
+  p.entries_read = rs.entries_read;
+  if (!rs.sys->keep_running(p)) throw run_cancel{};
+}
+
 int free_run_buffers(run_state& rs) {
   rs.keys_array.reset();
   rs.folders.clear();

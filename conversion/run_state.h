@@ -40,13 +40,39 @@ struct run_result {
     completed,  // the run went through its end phase
     refused,    // the report was not converted (its message has been shown); nothing was written
     ended,      // a fatal message was shown: the process must end now with exit_code
+    cancelled,  // the machine asked the run to stop: the outputs it wrote are removed again
   };
   outcome how = outcome::completed;
   int exit_code = 0;
   // An output could not be written completely, or the report could not be read to its end: the outputs are
   // incomplete (the user has been told).
   bool write_failed = false;
+  // A completed run's summary in one line: what it read, wrote and left out, and why.
+  std::string summary;
 };
+
+// The sections whose entries a run reads, in the order the summary names them.
+enum class report_section { keys_deleted, keys_added, values_deleted, values_added, values_modified, folders_added,
+                            files_added, none };
+inline constexpr std::size_t report_section_count = static_cast<std::size_t>(report_section::none);
+
+// What a run read, and why entries got no line: its summary. An entry read is counted once: written, or in
+// the class of the reason it got no line (an entry that is gone, or already as it was, in none of them).
+struct run_tally {
+  long long read[report_section_count] = {};
+  long long written = 0;        // the entry got a line of its section's script
+  long long removals = 0;       // keys and values the removal script deletes
+  long long excluded = 0;       // a rule keeps it out: the exclusion list, the system's own areas, hives, Program Files
+  long long covered = 0;        // under a key or folder that a line removes already
+  long long inexpressible = 0;  // present, but no line can name it or its data exactly (a comment at most)
+  long long unsafe = 0;         // a line could name or change something else
+};
+
+// Counts an entry read in a section.
+inline void count_entry(run_tally& t, report_section section) { ++t.read[static_cast<std::size_t>(section)]; }
+
+// Thrown where the machine asks the run to stop; caught by convert_report.
+struct run_cancel {};
 
 // What the registry handlers keep between sections (conversion/registry/registry_state.h).
 struct registry_state;
@@ -152,6 +178,14 @@ struct run_state {
   int restore_entries = 0;
   int keys_sections_seen = 0;
   int mods_sections = 0;
+  run_tally tally;
+
+  // Progress: the section being read, and the steps of work since the machine was last offered it.
+  report_section section = report_section::none;
+  std::string_view section_title;
+  std::uint64_t report_size = 0;
+  std::uint64_t entries_read = 0;
+  unsigned steps_since_offer = 0;
 
   // The registry handlers' own state: made by the first registry section, renewed by each run.
   std::unique_ptr<registry_state, registry_state_deleter> registry;
@@ -183,6 +217,14 @@ void show_message(run_state& rs, window_handle owner, const message& m, Args... 
 template <class... Args>
 void show_message(run_state& rs, const message& m, Args... args) {
   show_message(rs, nullptr, m, args...);
+}
+
+// Offers the machine the run's progress (machine::keep_running); throws run_cancel when it asks the run to stop.
+void offer_progress(run_state& rs);
+// One step of work (an entry read, a value exported): every few hundred, the machine is offered the progress.
+inline constexpr unsigned progress_interval = 256;
+inline void progress_step(run_state& rs) {
+  if (++rs.steps_since_offer >= progress_interval) offer_progress(rs);
 }
 
 // Ends the process after a fatal message: unwinds to convert_report, which closes the files and tells the

@@ -323,12 +323,19 @@ batch_verb batch_verb_of(const run_state& rs) {
 
 int write_batch_entry(run_state& rs, const batch_verb& verb, std::string_view path) {
   // A path cut to fit, or one that could name something else, gets no line.
-  if (longer_than(path, entry_path_capacity)) return 0;
+  if (longer_than(path, entry_path_capacity)) {
+    ++rs.tally.inexpressible;
+    return 0;
+  }
   // Copied for the machine before the safety test, not after it: the copy's writes are then done when the
   // machine reads the text, instead of holding its reads up.
   copy_path(rs.out_line, path);
   std::uint32_t attributes = 0;
-  if (!batch_path_is_safe(path) || !entry_exists(rs, rs.out_line, !verb.files, &attributes)) return 0;
+  if (!batch_path_is_safe(path)) {
+    ++rs.tally.unsafe;
+    return 0;
+  }
+  if (!entry_exists(rs, rs.out_line, !verb.files, &attributes)) return 0;
   path_marks marks = marks_of(path);
   std::string converted;
   std::string_view oem = path;  // the path as cmd is to read it
@@ -346,6 +353,7 @@ int write_batch_entry(run_state& rs, const batch_verb& verb, std::string_view pa
       by_short_name = true;
     } else if (!exact_in_oem) {
       ++rs.bat_unwritable;
+      ++rs.tally.inexpressible;
       return 0;
     } else if (marks.ascii) {
       converted.assign(path);
@@ -366,6 +374,7 @@ int write_batch_entry(run_state& rs, const batch_verb& verb, std::string_view pa
   if (length >= work_line_capacity) {  // the line could not be written whole
     clear_text(rs.work_line);
     ++rs.bat_unwritable;
+    ++rs.tally.inexpressible;
     return 0;
   }
 
@@ -414,6 +423,7 @@ int write_batch_entry(run_state& rs, const batch_verb& verb, std::string_view pa
     std::memset(rs.work_line, 0, length);  // only these bytes were written: the buffer is all zeros again
   }
   ++rs.bat_lines;
+  ++rs.tally.written;
   return 1;
 }
 

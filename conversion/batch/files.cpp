@@ -31,7 +31,11 @@ void for_each_file_path(run_state& rs, int announced, Take take) {
     if (read_report_file_entry(rs, line, tab) != entry_status::entry) return;
     if (!is_file_entry(line)) continue;
     ++handled;
-    if (rs.line_state.damaged()) continue;  // the text is not the file's real path
+    count_entry(rs.tally, report_section::files_added);
+    if (rs.line_state.damaged()) {
+      ++rs.tally.unsafe;  // the text is not the file's real path
+      continue;
+    }
     const std::string_view path = line.substr(0, tab);  // the path ends at the first TAB or the line's end
     // A 32-bit report names the 32-bit system folder by the 64-bit one's name.
     take(redirect && redirected_path(rs.windows_folder, path, redirected) ? std::string_view(redirected) : path);
@@ -51,13 +55,21 @@ void handle_files_added(run_state& rs) {
     // The stored folders do not change in this section, so a file's test may wait in the queue; every
     // path read is finished before the section ends, even when reading fails on the way.
     lookup_queue queue(rs.folders, false, [&](std::string_view path, const folder_index::lookups& lookups) {
-      if (!rs.folders.contains_or_below(path, lookups)) write_batch_entry(rs, verb, path);
+      if (!rs.folders.contains_or_below(path, lookups)) {
+        write_batch_entry(rs, verb, path);
+      } else {
+        ++rs.tally.covered;
+      }
       return true;
     });
     try {
       for_each_file_path(rs, announced, [&](std::string_view path) {
         // A path too long to be written gets no line (nor any question to the machine) wherever it lies.
-        if (!longer_than(path, entry_path_capacity)) queue.add(path);
+        if (!longer_than(path, entry_path_capacity)) {
+          queue.add(path);
+        } else {
+          ++rs.tally.inexpressible;
+        }
       });
     } catch (...) {
       queue.finish_all();

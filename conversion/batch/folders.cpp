@@ -36,6 +36,7 @@ struct folder_store {
   bool operator()(std::string_view path, const folder_index::lookups* lookups) const {
     const add_folder_result stored = add_folder(rs, path, lookups);
     if (stored == add_folder_result::stored) write_batch_entry(rs, verb, path);
+    if (stored == add_folder_result::inside_listed) ++rs.tally.covered;
     return stored != add_folder_result::array_full;
   }
   bool operator()(std::string_view path, const folder_index::lookups& lookups) const { return (*this)(path, &lookups); }
@@ -54,13 +55,24 @@ bool queue_folders(run_state& rs, int announced, folder_queue& queue, const fold
     const std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
     if (line.size() < 2 || line[1] != ':') continue;  // Regshot 1.9.1's attribute lines
     ++handled;
-    if (rs.line_state.damaged()) continue;  // the text is not the folder's real path
+    count_entry(rs.tally, report_section::folders_added);
+    if (rs.line_state.damaged()) {
+      ++rs.tally.unsafe;  // the text is not the folder's real path
+      continue;
+    }
     std::size_t start = 0;
     while (start < line.size() && line[start] == ' ') ++start;
     if (start < line.size() && line[start] == '\t') ++start;
     std::string_view path = entry_path_of(line, start);
     // A drive alone ("C:") is no folder of its own: stored, it would hold every path of the drive.
-    if (path.empty() || program_files_rule(line) || (path.size() <= 3 && path.size() >= 2 && path[1] == ':')) continue;
+    if (program_files_rule(line)) {
+      ++rs.tally.excluded;
+      continue;
+    }
+    if (path.empty() || (path.size() <= 3 && path.size() >= 2 && path[1] == ':')) {
+      ++rs.tally.unsafe;
+      continue;
+    }
     // A 32-bit report names the 32-bit system folder by the 64-bit one's name.
     if (redirect && redirected_path(rs.windows_folder, path, redirected)) path = redirected;
     if (longer_than(path, entry_path_capacity)) {

@@ -75,9 +75,14 @@ void handle_keys_added(run_state& rs) {
   rs.keys_bytes = 0;
   rs.keys_next = 0;
 
+  run_tally& tally = rs.tally;
   for (int handled = 0; handled < announced; ++handled) {
     if (read_report_entry(rs, entry_kind::registry) != entry_status::entry) return;
-    if (rs.line_state.damaged()) continue;  // the text is not the key's real path
+    count_entry(tally, report_section::keys_added);
+    if (rs.line_state.damaged()) {
+      ++tally.unsafe;  // the text is not the key's real path
+      continue;
+    }
     const std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
     state.key_start = key_start_of(line);
     const std::size_t start = static_cast<std::size_t>(state.key_start);
@@ -86,23 +91,37 @@ void handle_keys_added(run_state& rs) {
     const std::size_t end = std::min(find_first_char(line, "\r\n", start), line.size());
     // A carriage return that ends no line of the report belongs to the key's name, and regedit would end the
     // key line there: the line would name a parent key, with all beneath it. Such a key cannot be written.
-    if (end < line.size() && line[end] == '\r' && end + 1 < line.size()) continue;
+    if (end < line.size() && line[end] == '\r' && end + 1 < line.size()) {
+      ++tally.inexpressible;
+      continue;
+    }
     const std::string_view path = line.substr(start, end - start);
     // A hive alone is never removed: the report names no key of its own there.
-    if (!names_sub_key(path) || holds_any(line, skip_words)) continue;
+    if (!names_sub_key(path) || holds_any(line, skip_words)) {
+      ++tally.excluded;
+      continue;
+    }
     if (names_loaded_hive(path)) {
       // Listed because its hive was loaded between the snapshots, with every key in it: never removed.
       record_loaded_hive(state, path);
+      ++tally.excluded;
       continue;
     }
-    if (under_loaded_hive(state, path)) continue;
+    if (under_loaded_hive(state, path)) {
+      ++tally.excluded;
+      continue;
+    }
     // Removing a key removes everything under it: a key under one removed already needs no probe.
-    if (under_recorded_key(rs, path, true)) continue;
+    if (under_recorded_key(rs, path, true)) {
+      ++tally.covered;
+      continue;
+    }
     if (probe_regkey(rs) > 0) continue;
     // The report's path, with its hive in full, is what later entries of the report are compared with.
     char recorded[keys_slot_size] = "";
     if (!append_long_key(recorded, path)) {
       show_message(rs, msg::key_line_too_long, rs.line_buf);
+      ++tally.inexpressible;
       continue;
     }
     // The key line names the key as the system resolves it in the report's view.
@@ -114,6 +133,7 @@ void handle_keys_added(run_state& rs) {
       std::string label;
       comment_text(path, label);
       write_not_removed_comment(rs, label, not_in_code_page);
+      ++tally.inexpressible;
       continue;
     }
     clear_text(rs.out_line);
@@ -122,6 +142,7 @@ void handle_keys_added(run_state& rs) {
         !append_text(rs.out_line, "]")) {
       // A cut path would name another key: never written.
       show_message(rs, msg::key_line_too_long, rs.line_buf);
+      ++tally.inexpressible;
       continue;
     }
     // Nothing is removed that the undo script cannot put back whole.
@@ -134,12 +155,15 @@ void handle_keys_added(run_state& rs) {
         std::string label;
         comment_text(path, label);
         write_not_removed_comment(rs, label, "its undo cannot be written: " + why);
+        ++tally.unsafe;
         continue;
       }
     }
     rs.key_buf.assign(path);
     write_removal_line(rs);
     ++rs.reg_entries;
+    ++tally.written;
+    ++tally.removals;
     if (!record_key(rs, view_of(recorded))) {
       show_message(rs, msg::too_many_keys, rs.keys_limit);
       return;
@@ -157,23 +181,38 @@ void handle_values_added(run_state& rs) {
   write_text_line(rs, " ");
 
   std::string name, resolved, why;
+  run_tally& tally = rs.tally;
   for (int handled = 0; handled < announced; ++handled) {
     if (read_report_entry(rs, entry_kind::registry) != entry_status::entry) return;
+    count_entry(tally, report_section::values_added);
     clear_work_buffers(rs);
     const std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
     state.key_start = key_start_of(line);
-    if (holds_any(line, skip_words)) continue;
+    if (holds_any(line, skip_words)) {
+      ++tally.excluded;
+      continue;
+    }
     // Under a key that the script removes whole: a key line for it would create the key anew.
-    if (under_recorded_key(rs, line.substr(static_cast<std::size_t>(state.key_start)), false)) continue;
-    if (under_loaded_hive(state, line.substr(static_cast<std::size_t>(state.key_start)))) continue;
+    if (under_recorded_key(rs, line.substr(static_cast<std::size_t>(state.key_start)), false)) {
+      ++tally.covered;
+      continue;
+    }
+    if (under_loaded_hive(state, line.substr(static_cast<std::size_t>(state.key_start)))) {
+      ++tally.excluded;
+      continue;
+    }
     const int status = resolve_value_entry(rs);
     check_name(rs, msg::name_changed_after_probe);
     if (status != 0) continue;
     const value_split& s = state.split;
     // A name that lost characters on its way from the report names another value, if any.
-    if (!names_intact(rs.line_state, line, s)) continue;
+    if (!names_intact(rs.line_state, line, s)) {
+      ++tally.unsafe;
+      continue;
+    }
     if (state.ambiguous) {
       write_not_removed_comment(rs, value_label(line, s), ambiguous_entry);
+      ++tally.unsafe;
       continue;
     }
     if (is_type_change(state, line)) {
@@ -185,8 +224,11 @@ void handle_values_added(run_state& rs) {
                                                     static_cast<std::size_t>(s.key_end - s.key_start));
       const std::string_view changed_name = line.substr(static_cast<std::size_t>(s.name_start),
                                                         static_cast<std::size_t>(s.name_end - s.name_start));
-      if (resolve_report_key(rs, key_path, resolved, why) && quoted_value_name(changed_name, s.is_default, name)) {
-        restore_type_change(rs, state, resolved, name);
+      if (resolve_report_key(rs, key_path, resolved, why) && quoted_value_name(changed_name, s.is_default, name) &&
+          restore_type_change(rs, state, resolved, name)) {
+        ++tally.written;
+      } else {
+        ++tally.inexpressible;
       }
       continue;
     }
@@ -202,18 +244,24 @@ void handle_values_added(run_state& rs) {
     if (longer_than(resolved, line_char_limit - 2) || !append_text(rs.out_line, resolved) ||
         !append_text(rs.out_line, "]")) {
       show_message(rs, msg::key_line_too_long, rs.line_buf);
+      ++tally.inexpressible;
       continue;
     }
     const std::string_view value_name = line.substr(static_cast<std::size_t>(s.name_start),
                                                     static_cast<std::size_t>(s.name_end - s.name_start));
-    if (!quoted_value_name(value_name, s.is_default, name)) continue;
+    if (!quoted_value_name(value_name, s.is_default, name)) {
+      ++tally.inexpressible;
+      continue;
+    }
     name += "=-";
     if (longer_than(name, line_char_limit)) {
       show_message(rs, msg::name_too_long, rs.line_buf);
+      ++tally.inexpressible;
       continue;
     }
     if (!scripts_can_hold(rs, resolved) || !scripts_can_hold(rs, name)) {
       write_not_removed_comment(rs, value_label(line, s), not_in_code_page);
+      ++tally.inexpressible;
       continue;
     }
     undo_value(rs, resolved, std::string_view(name).substr(0, name.size() - 2), state.value_type,
@@ -225,6 +273,8 @@ void handle_values_added(run_state& rs) {
     check_name(rs, msg::name_changed_before_line);
     write_removal_line(rs);
     ++rs.reg_entries;
+    ++tally.written;
+    ++tally.removals;
   }
 }
 
@@ -237,6 +287,7 @@ void handle_values_deleted(run_state& rs) {
   rs.restore.write(" \n; Restore values deleted...\n \n");
   for (int handled = 0; handled < announced; ++handled) {
     if (read_report_entry(rs, entry_kind::registry) != entry_status::entry) return;
+    count_entry(rs.tally, report_section::values_deleted);
     const std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
     state.key_start = key_start_of(line);
     record_deleted_value(state, line, state.key_start);

@@ -114,9 +114,19 @@ void handle_entry(run_state& rs, registry_state& state) {
   strip_prefix(rs, rs.line_buf2, "New: ");
   const std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
   state.key_start = key_start_of(line);
-  if (holds_any(line, skip_words) || excluded(rs, line)) return;
-  if (under_recorded_key(rs, line.substr(static_cast<std::size_t>(state.key_start)), false)) return;
-  if (under_loaded_hive(state, line.substr(static_cast<std::size_t>(state.key_start)))) return;
+  run_tally& tally = rs.tally;
+  if (holds_any(line, skip_words) || excluded(rs, line)) {
+    ++tally.excluded;
+    return;
+  }
+  if (under_recorded_key(rs, line.substr(static_cast<std::size_t>(state.key_start)), false)) {
+    ++tally.covered;
+    return;
+  }
+  if (under_loaded_hive(state, line.substr(static_cast<std::size_t>(state.key_start)))) {
+    ++tally.excluded;
+    return;
+  }
   const int status = resolve_value_entry(rs);
   check_name(rs, msg::name_changed_after_probe);
   if (rs.line_state.damaged()) {
@@ -129,6 +139,7 @@ void handle_entry(run_state& rs, registry_state& state) {
     if (!gone) {
       write_not_reset_comment(rs, found ? value_label(line, state.split) : damaged_label(line, state.key_start),
                               damage_reason(rs.line_state));
+      ++tally.unsafe;
     }
     return;
   }
@@ -136,10 +147,12 @@ void handle_entry(run_state& rs, registry_state& state) {
   const value_split& s = state.split;
   if (state.ambiguous) {
     write_not_reset_comment(rs, value_label(line, s), ambiguous_entry);
+    ++tally.unsafe;
     return;
   }
   if (!names_same_value(line, s, std::string_view(rs.line_buf2, ::strnlen(rs.line_buf2, line_capacity)))) {
     write_not_reset_comment(rs, value_label(line, s), "the line after it in the report names another value");
+    ++tally.unsafe;
     return;
   }
 
@@ -154,6 +167,7 @@ void handle_entry(run_state& rs, registry_state& state) {
   }
   if (longer_than(resolved, line_char_limit - 2) || !append_text(key_line, resolved) || !append_text(key_line, "]")) {
     show_message(rs, msg::key_line_too_long, rs.line_buf);
+    ++tally.inexpressible;
     return;
   }
   std::string name;
@@ -161,10 +175,12 @@ void handle_entry(run_state& rs, registry_state& state) {
                                                   static_cast<std::size_t>(s.name_end - s.name_start));
   if (!quoted_value_name(value_name, s.is_default, name)) {
     write_not_reset_comment(rs, value_label(line, s), "its name holds a line break, which a .reg file cannot hold");
+    ++tally.inexpressible;
     return;
   }
   if (longer_than(name, line_char_limit - 1)) {
     show_message(rs, msg::name_too_long, rs.line_buf);
+    ++tally.inexpressible;
     return;
   }
   clear_work_buffers(rs);
@@ -178,19 +194,23 @@ void handle_entry(run_state& rs, registry_state& state) {
     rs.reset.write(view_of(rs.msg_text));
     rs.reset.write("; ... " + name + " ...\n\n");
     clear_text(rs.msg_text);
+    ++tally.inexpressible;
     return;
   }
-  if (state.value_type == value_type_declined) return;
+  if (state.value_type == value_type_declined) return;  // it holds its old data already
   if (state.unrestorable != nullptr) {
     write_not_reset_comment(rs, value_label(line, s), state.unrestorable);
+    ++tally.inexpressible;
     return;
   }
   if (!lines_fit(state.value_text)) {
     show_message(rs, msg::name_too_long, rs.line_buf);
+    ++tally.inexpressible;
     return;
   }
   if (!scripts_can_hold(rs, view_of(key_line)) || !scripts_can_hold(rs, state.value_text)) {
     write_not_reset_comment(rs, value_label(line, s), not_in_code_page);
+    ++tally.inexpressible;
     return;
   }
   // The value as it is now goes to the undo script first.
@@ -201,6 +221,7 @@ void handle_entry(run_state& rs, registry_state& state) {
   write_reset_line(rs);
   write_value_text(rs, state.value_text);
   ++rs.mods_entries;
+  ++tally.written;
 }
 
 }  // namespace
@@ -252,6 +273,7 @@ void handle_values_modified(run_state& rs) {
     // An entry is a pair of whole entries, the old and the new; a pair the section does not complete is left.
     if (read_report_entry(rs, entry_kind::registry) != entry_status::entry) return;
     if (read_report_entry2(rs, entry_kind::registry) != entry_status::entry) return;
+    count_entry(rs.tally, report_section::values_modified);
     handle_entry(rs, state);
   }
 }

@@ -211,34 +211,52 @@ void handle_keys_deleted(run_state& rs) {
   if (read_report_line(rs) == 0) return;  // the row of dashes under the title
   write_text(rs, " \n; Restore keys deleted...\n \n");
   std::string name, created, why, label;
+  run_tally& tally = rs.tally;
   for (int handled = 0; handled < announced; ++handled) {
     if (read_report_entry(rs, entry_kind::registry) != entry_status::entry) return;
-    if (rs.line_state.damaged()) continue;  // the text is not the key's real path
+    count_entry(tally, report_section::keys_deleted);
+    if (rs.line_state.damaged()) {
+      ++tally.unsafe;  // the text is not the key's real path
+      continue;
+    }
     const std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
     const std::size_t start = static_cast<std::size_t>(key_start_of(line));
     const std::size_t end = std::min(find_first_char(line, "\r\n", start), line.size());
-    if (end < line.size() && line[end] == '\r' && end + 1 < line.size()) continue;  // a CR in the key's name
+    if (end < line.size() && line[end] == '\r' && end + 1 < line.size()) {
+      ++tally.inexpressible;  // a CR in the key's name
+      continue;
+    }
     const std::string_view path = line.substr(start, end - start);
-    if (!names_sub_key(path) || holds_any(line, skip_words) || excluded(rs, line)) continue;
+    if (!names_sub_key(path) || holds_any(line, skip_words) || excluded(rs, line)) {
+      ++tally.excluded;
+      continue;
+    }
     if (names_loaded_hive(path)) {
       // A hive unloaded between the snapshots, with every key in it: never created as a key of its own.
       record_loaded_hive(state, path);
+      ++tally.excluded;
       continue;
     }
-    if (under_loaded_hive(state, path)) continue;
+    if (under_loaded_hive(state, path)) {
+      ++tally.excluded;
+      continue;
+    }
     if (!resolve_missing_key(rs, path, name, created, why)) {
       comment_text(path, label);
       write_text(rs, "; Not restored: " + label + " (" + why + ")\n");
+      ++tally.inexpressible;
       continue;
     }
     if (created.empty()) continue;  // it exists again
     if (names_lost_character(rs, name, created)) {
       comment_text(path, label);
       write_text(rs, "; Not restored: " + label + " (" + lost_name + ")\n");
+      ++tally.unsafe;
       continue;
     }
     write_text(rs, "[" + name + "]\n");
     ++rs.restore_entries;
+    ++tally.written;
     state.restored_keys.insert(key_id(path));
     undo_creation(rs, state, created, false);
   }
@@ -246,8 +264,16 @@ void handle_keys_deleted(run_state& rs) {
 
 void restore_deleted_value(run_state& rs, registry_state& state) {
   const std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
-  if (rs.line_state.damaged() || holds_any(line, skip_words) || excluded(rs, line)) return;
-  if (under_loaded_hive(state, line.substr(static_cast<std::size_t>(state.key_start)))) return;
+  run_tally& tally = rs.tally;
+  if (rs.line_state.damaged()) {
+    ++tally.unsafe;
+    return;
+  }
+  if (holds_any(line, skip_words) || excluded(rs, line) ||
+      under_loaded_hive(state, line.substr(static_cast<std::size_t>(state.key_start)))) {
+    ++tally.excluded;
+    return;
+  }
   const int status = resolve_value_entry(rs);
   if (status == 0) {
     // It exists now: nothing to restore, unless "Values added:" lists it as a type change.
@@ -279,6 +305,7 @@ void restore_deleted_value(run_state& rs, registry_state& state) {
     if (readings.count > 0) {
       write_text(rs, "; Not restored: " + value_label(line, readings.items[0]) + " (its key is missing)\n");
     }
+    ++tally.inexpressible;
     return;
   }
   const value_split s = readings.items[chosen];
@@ -286,6 +313,7 @@ void restore_deleted_value(run_state& rs, registry_state& state) {
   std::string key_name, created, why;
   if (!resolve_missing_key(rs, key_of(s), key_name, created, why)) {
     write_text(rs, "; Not restored: " + label + " (" + why + ")\n");
+    ++tally.inexpressible;
     return;
   }
   const std::string_view value_name = line.substr(static_cast<std::size_t>(s.name_start),
@@ -293,11 +321,13 @@ void restore_deleted_value(run_state& rs, registry_state& state) {
   if (names_lost_character(rs, key_name, created) ||
       (from_ansi_report(rs) && value_name.find('?') != std::string_view::npos)) {
     write_text(rs, "; Not restored: " + label + " (" + lost_name + ")\n");
+    ++tally.unsafe;
     return;
   }
   std::string name_part;
   if (!quoted_value_name(value_name, s.is_default, name_part)) {
     write_text(rs, "; Not restored: " + label + " (its name holds a line break, which a .reg file cannot hold)\n");
+    ++tally.inexpressible;
     return;
   }
   const std::string_view body = entry_body(line);
@@ -305,6 +335,7 @@ void restore_deleted_value(run_state& rs, registry_state& state) {
                                          from_ansi_report(rs));
   if (!r.writable) {
     write_text(rs, "; Not restored: " + label + " (" + r.why + ")\n");
+    ++tally.inexpressible;
     return;
   }
   if (!r.exact) {
@@ -313,7 +344,12 @@ void restore_deleted_value(run_state& rs, registry_state& state) {
   }
   std::string value_line = name_part + "=" + r.data;
   write_entry_lines(rs, "[" + key_name + "]\n" + value_line, !r.exact);
-  if (r.exact) ++rs.restore_entries;
+  if (r.exact) {
+    ++rs.restore_entries;
+    ++tally.written;
+  } else {
+    ++tally.inexpressible;  // a comment line, for the user to take
+  }
   // The undo script removes what this line creates: the value, or the first key on its path that is missing.
   if (created.empty()) {
     undo_created_value(rs, key_name, name_part, !r.exact);
@@ -322,20 +358,20 @@ void restore_deleted_value(run_state& rs, registry_state& state) {
   }
 }
 
-void restore_type_change(run_state& rs, registry_state& state, std::string_view resolved_key,
+bool restore_type_change(run_state& rs, registry_state& state, std::string_view resolved_key,
                          std::string_view name_part) {
   const std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
   const value_split& s = state.split;
   const std::string named(line.substr(static_cast<std::size_t>(s.key_start),
                                       static_cast<std::size_t>(s.name_end - s.key_start)));
   const auto deleted = state.deleted_existing.find(named);
-  if (deleted == state.deleted_existing.end()) return;
+  if (deleted == state.deleted_existing.end()) return false;
   const std::string label = value_label(line, s);
   const restore_data r = restore_data_of(deleted->second,
                                          from_ansi_report(rs));
   if (!r.writable) {
     write_text(rs, "; Not restored: " + label + " (its type changed; " + r.why + ")\n");
-    return;
+    return false;
   }
   if (!r.exact) {
     write_text(rs, "; Not restored exactly: " + label + " (its type changed; " + r.why + "; most likely " +
@@ -346,6 +382,7 @@ void restore_type_change(run_state& rs, registry_state& state, std::string_view 
   // The line overwrites the value it has now: the undo script puts that back.
   undo_value(rs, resolved_key, name_part, state.value_type,
              std::string_view(rs.value_data.get(), static_cast<std::size_t>(state.data_len)), !r.exact);
+  return r.exact;
 }
 
 }  // namespace resivex

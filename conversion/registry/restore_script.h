@@ -32,8 +32,9 @@ void handle_keys_deleted(run_state& rs);
 // that exists now is kept in mind: the "Values added:" section may list it as a type change.
 void restore_deleted_value(run_state& rs, registry_state& state);
 // Writes back, with its old type and data, an added value that the report also lists as deleted (its type
-// changed), found by the probe with its current data (resolved_key: its key's resolved name).
-void restore_type_change(run_state& rs, registry_state& state, std::string_view resolved_key,
+// changed), found by the probe with its current data (resolved_key: its key's resolved name). True when it got
+// a line (not a comment).
+bool restore_type_change(run_state& rs, registry_state& state, std::string_view resolved_key,
                          std::string_view name_part);
 
 }  // namespace resivex

@@ -86,6 +86,7 @@ bool export_values(run_state& rs, win::reg_key key, const std::string& name, und
   section.append("[" + name + "]\n");
   std::string value_name, line, quoted;
   for (std::uint32_t index = 0;; ++index) {
+    progress_step(rs);  // a key may hold hundreds of thousands of values
     std::uint32_t type = 0;
     std::uint32_t length = static_cast<std::uint32_t>(data.size());
     long status = rs.sys->reg_enum_value(key, index, value_name, &type, data.empty() ? nullptr : data.data(), &length);
@@ -180,6 +181,7 @@ bool undo_key_subtree(run_state& rs, win::reg_key root, std::string_view sub_key
     bool ok = enter(top, false, std::string(name));
     std::string sub_name;
     while (ok && !stack.empty()) {
+      progress_step(rs);
       frame& f = stack.back();
       const long status = rs.sys->reg_enum_key(f.handle, f.next_sub_key++, sub_name);
       if (status == win::error_no_more_items) {
@@ -220,6 +222,9 @@ bool undo_key_subtree(run_state& rs, win::reg_key root, std::string_view sub_key
     close_all();
     why = "it is too large to be read whole";
     return false;
+  } catch (...) {
+    close_all();  // a cancelled run leaves no key open
+    throw;
   }
   ++rs.undo_entries;
   return true;

@@ -189,5 +189,29 @@ class ErrorListTest(CliTest):
         self.assertNotIn("absent key", self.prefix.unix_path(names[1]).read_text(encoding="utf-16"))
 
 
+class SummaryTest(CliTest):
+
+    def test_a_completed_run_ends_with_its_summary_unless_quiet(self):
+        folder = self.folder("summary")
+        self.prefix.unix_path(folder + "\\left folder").mkdir()
+        self.prefix.unix_path(folder + "\\left folder\\inside.txt").write_text("x\n")
+        self.prefix.unix_path(folder + "\\left file.txt").write_text("x\n")
+        source = self.prefix.unix_path(folder + "\\source.txt")
+        source.write_bytes(regshot191_report(
+            [folder + "\\left folder"],
+            [folder + "\\left folder\\inside.txt", folder + "\\left file.txt", folder + "\\gone.txt"]))
+        report = place_report(self.prefix, source, folder, "report.txt")
+        done = self.prefix.run_cli(report, quiet=False)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(self.messages(done), [
+            "Read 4 entries (folders added 1, files added 3); written: report.bat 2, report.reg 0, "
+            "report_mods.reg 0, report_undo.reg 0, report_restore.reg 0; skipped 2: 1 absent now or unchanged, "
+            "1 under a removed key or folder."])
+        self.assertEqual(len(done.stdout.splitlines()), 5, "the outputs are listed as ever")
+        quiet = self.prefix.run_cli(report, "--quiet", quiet=False)
+        self.assertEqual((quiet.returncode, self.messages(quiet)), (0, []))
+        self.assertEqual(quiet.stdout, done.stdout)
+
+
 if __name__ == "__main__":
     unittest.main()

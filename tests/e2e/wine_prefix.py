@@ -152,10 +152,10 @@ class WinePrefix:
             return subprocess.CompletedProcess(argv, done.returncode, out.read().decode(encoding, "replace"),
                                                err.read().decode(encoding, "replace"))
 
-    def run_cli(self, *args, cwd=None):
+    def run_cli(self, *args, cwd=None, quiet=True):
         """resivex-cli.exe with the given arguments; cwd is a Unix folder (Wine maps it to its drive). Its output to
-        a file is UTF-8."""
-        return self.run(["wine", str(CLI_EXE), *args], cwd=cwd, encoding="utf-8")
+        a file is UTF-8. With quiet (the tests of its messages), --quiet leaves the summary line out."""
+        return self.run(["wine", str(CLI_EXE), *args, *(["--quiet"] if quiet else [])], cwd=cwd, encoding="utf-8")
 
     # --- paths --------------------------------------------------------------------------------------------
 

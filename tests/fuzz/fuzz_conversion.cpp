@@ -113,6 +113,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   fuzzing::fuzz_machine machine;
   machine.major_version = size % 4 < 2 ? 10 : 5;
+  // One input in eight is stopped on the way, at one of its first offers of progress.
+  if (size % 8 == 7) machine.stop_at_offer = 1 + (size / 8) % 4;
   auto rs = std::make_unique<run_state>(machine);
   if (process_command_line(*rs, 3, argv) <= 0) violated("command line refused", report_path);
   const std::string mode = rs->mode_word;
@@ -143,6 +145,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check("reset script", checks::check_reg_script(read_all(folder + "/report_mods.reg"), false, text, oracle));
     check("undo script", checks::check_reg_form(read_all(folder + "/report_undo.reg")));
     check("restore script", checks::check_reg_form(read_all(folder + "/report_restore.reg")));
+  }
+  if (result.how == run_result::outcome::cancelled) {
+    // A stopped run leaves none of its outputs behind.
+    for (const std::string& name : folder_entries(folder)) {
+      if (name != "report.txt") violated("a stopped run left an output", name);
+    }
   }
   if (read_all(report_path) != report) violated("the report was changed", report_path);
   return 0;

@@ -18,6 +18,11 @@ std::uint64_t name_hash(std::string_view text);
 
 class fuzz_machine : public machine {
 public:
+  // The offer of progress (counted from 1) at which the run is asked to stop; 0: never.
+  std::size_t stop_at_offer = 0;
+  std::size_t offers = 0;
+  bool keep_running(const run_progress&) override { return ++offers != stop_at_offer; }
+
   // True when the machine says the path exists (as file or folder).
   static bool path_exists(std::string_view path) { return name_hash(path) % 3 == 0; }
   // The answer to opening root\sub_key: 0, ERROR_FILE_NOT_FOUND or ERROR_ACCESS_DENIED.

@@ -471,7 +471,10 @@ inline std::string check_reg_script(const std::string& bytes, bool removal, cons
       return broken("value data not in registry-script notation", line);
     }
     if (!machine.value_exists(root, sub_key, name)) return broken("value line for a value that does not exist", line);
-    const bool named = is_default ? report.names(sub_key + "\\:") : report.names(sub_key + "\\" + name + ":");
+    // Key names ignore case, and a key line names the key as the system spells it (the first of the report's
+    // spellings to be resolved): the entry may spell it otherwise.
+    const bool named = is_default ? report.names_ignoring_case(sub_key + "\\:")
+                                  : report.names_ignoring_case(sub_key + "\\" + name + ":");
     if (!named) {
       // The entry read as a key whose last name is empty ("Key\\Name: data"): no key has an empty name.
       for (std::string extra = "\\\\"; extra.size() <= 4; extra += '\\') {

@@ -65,6 +65,20 @@ public:
   }
   std::size_t open_key_count() const { return open_keys_.size(); }
 
+  // The progress each offer told, and the offer (counted from 1) at which the run is asked to stop (0: never).
+  struct offer {
+    std::string section;
+    std::uint64_t bytes_read;
+    std::uint64_t bytes_total;
+    std::uint64_t entries_read;
+  };
+  std::vector<offer> offers;
+  std::size_t stop_at_offer = 0;
+  bool keep_running(const run_progress& p) override {
+    offers.push_back(offer{std::string(p.section), p.bytes_read, p.bytes_total, p.entries_read});
+    return offers.size() != stop_at_offer;
+  }
+
   std::vector<shown_box> boxes;
   std::vector<std::string> windows;
   bool windows_fail = false;

@@ -159,7 +159,9 @@ TEST(key_names, the_systems_names_become_the_names_regedit_takes) {
        }) {
     std::string out = "untouched";
     EXPECT_EQ(regedit_key_name(r.system, out), r.regedit != nullptr) << r.system;
-    if (r.regedit != nullptr) EXPECT_EQ(out, r.regedit) << r.system;
+    if (r.regedit != nullptr) {
+      EXPECT_EQ(out, r.regedit) << r.system;
+    }
   }
 }
 

@@ -63,7 +63,9 @@ TEST(unicode, utf16le_bytes_and_lengths) {
 class output_file_test : public ::testing::Test {
 protected:
   std::string written(file_encoding encoding, const std::string& text) {
-    const std::string path = ::testing::TempDir() + "resivex-output-file-test";
+    // A name of each test's own: ctest runs the tests of this suite side by side.
+    const std::string path = ::testing::TempDir() + "resivex-output-file-test-" +
+                             ::testing::UnitTest::GetInstance()->current_test_info()->name();
     output_file f;
     EXPECT_TRUE(f.create(machine_, path.c_str(), encoding));
     f.write(text);
