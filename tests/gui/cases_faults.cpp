@@ -116,7 +116,8 @@ GUI_CASE(closing_a_document_with_unsaved_edits_asks_first) {
   const outputs out = outputs_of(report);
   program p(ctx.install(), {report}, ctx.work);
   const HWND bat = p.document(out.bat), reg = p.document(out.reg), mods = p.document(out.mods);
-  const std::string mods_text = read_file(out.mods), reg_text = read_file(out.reg);
+  const std::string mods_bytes = read_file(out.mods), reg_text = script_text(out.reg);
+  const std::string mods_text = script_text(out.mods), reg_mark = read_file(out.reg).substr(0, 2);
 
   // Unchanged: it closes without a question.
   p.close(bat);
@@ -133,13 +134,14 @@ GUI_CASE(closing_a_document_with_unsaved_edits_asks_first) {
   p.close(mods);
   p.press(p.wait_dialog("RESIVEX"), IDNO);
   wait_until("the document to close after No", [&] { return !IsWindow(mods); });
-  check_equal(read_file(out.mods), mods_text, "No leaves the file as it was");
+  check_equal(read_file(out.mods), mods_bytes, "No leaves the file as it was");
 
   p.type(p.edit_of(reg), "; reviewed\r");
   p.close(reg);
   p.press(p.wait_dialog("RESIVEX"), IDYES);
   wait_until("the document to close after Yes", [&] { return !IsWindow(reg); });
-  check_equal(read_file(out.reg), reg_text + "; reviewed\r\n", "Yes saves the edits");
+  check_equal(script_text(out.reg), reg_text + "; reviewed\r\n", "Yes saves the edits");
+  check_equal(read_file(out.reg).substr(0, 2), reg_mark, "the removal script keeps its encoding");
 
   // A document without a file asks for a name; cancelling that keeps the window open.
   p.command(IDM_FILE_NEW);
@@ -156,7 +158,7 @@ GUI_CASE(closing_a_document_with_unsaved_edits_asks_first) {
   const std::string notes = ctx.work + "\\notes.txt";
   p.choose_file(p.wait_dialog("Save As"), notes);
   wait_until("the new document to close once saved", [&] { return !IsWindow(untitled); });
-  check_equal(read_file(notes), "notes", "the new document's file");
+  check_equal(read_file(notes), "\xEF\xBB\xBFnotes", "the new document's file, in UTF-8 with its mark");
 }
 
 GUI_CASE(exit_with_unsaved_edits_asks_first) {
@@ -181,12 +183,12 @@ GUI_CASE(exit_with_unsaved_edits_asks_first) {
     program p(exe, {report}, ctx.work);
     const HWND reg = p.document(out.reg);
     p.document(out.mods);
-    const std::string original = read_file(out.reg);
+    const std::string original = script_text(out.reg);
     p.type(p.edit_of(reg), "; keep\r");
     p.command(IDM_FILE_EXIT);
     p.press(p.wait_dialog("RESIVEX"), IDYES);
     check_equal(p.wait_exit(), 0, "exit code after Yes");
-    check_equal(read_file(out.reg), original + "; keep\r\n", "Yes saves the edits before the end");
+    check_equal(script_text(out.reg), original + "; keep\r\n", "Yes saves the edits before the end");
   }
 }
 
@@ -202,7 +204,7 @@ GUI_CASE(dropped_report_is_converted_like_an_opened_one) {
   p.probe(probe_drop, first);
   for (const std::string& t : {outputs_of(first).bat, outputs_of(first).reg, outputs_of(first).mods}) {
     const HWND doc = p.document(t);
-    check_equal(window_text(p.edit_of(doc)), read_file(t), "text of the result window " + t);
+    check_equal(window_text(p.edit_of(doc)), script_text(t), "text of the result window " + t);
   }
   check_equal(static_cast<long long>(p.documents().size()), 3, "result windows of the dropped report");
 
@@ -268,7 +270,7 @@ GUI_CASE(run_that_must_end_the_program_asks_to_save_then_ends_it) {
   const std::string notes = ctx.work + "\\notes.txt";
   p.choose_file(p.wait_dialog("Save As"), notes);
   check_equal(p.wait_exit(), 0, "exit code of a run that could not create its batch file");
-  check_equal(read_file(notes), "notes", "the document saved before the end");
+  check_equal(read_file(notes), "\xEF\xBB\xBFnotes", "the document saved before the end");
 }
 
 }  // namespace resivex::gui_test

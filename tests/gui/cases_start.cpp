@@ -63,7 +63,7 @@ GUI_CASE(start_with_report_converts_it_and_cascades_the_results) {
   const std::vector<std::string> titles = {out.bat, out.reg, out.mods};
   for (const std::string& t : titles) {
     const HWND doc = p.document(t);
-    check_equal(window_text(p.edit_of(doc)), read_file(t), "text of the window " + t);
+    check_equal(window_text(p.edit_of(doc)), script_text(t), "text of the window " + t);
   }
   check_equal(static_cast<long long>(p.documents().size()), 3, "number of document windows");
   check(!file_exists(out.errors), "no error list");

@@ -16,6 +16,7 @@
 
 #include <fcntl.h>
 #include <io.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <chrono>
@@ -57,12 +58,25 @@ int run_installed(const std::string& exe, const std::string& report) {
   return 0;
 }
 
+// The driver's arguments in UTF-8, from its wide command line: paths in any script arrive as they are.
+std::vector<std::string> arguments() {
+  std::vector<std::string> args;
+  int count = 0;
+  if (LPWSTR* wide_args = CommandLineToArgvW(GetCommandLineW(), &count)) {
+    for (int i = 0; i < count; ++i) args.push_back(utf8(wide_args[i]));
+    LocalFree(wide_args);
+  }
+  return args;
+}
+
 }  // namespace
 
-int main(int argc, char** argv) {
+int main() {
   // Plain line ends: the lines are read on Linux, where a closing "N passed, N failed" must stand alone.
   _setmode(_fileno(stdout), _O_BINARY);
-  if (argc == 4 && std::strcmp(argv[1], "--run-installed") == 0) return run_installed(argv[2], argv[3]);
+  const std::vector<std::string> argv = arguments();
+  const int argc = static_cast<int>(argv.size());
+  if (argc == 4 && argv[1] == "--run-installed") return run_installed(argv[2], argv[3]);
   context ctx;
   std::vector<std::string> selected;
   for (int i = 1; i < argc; ++i) {
