@@ -520,8 +520,8 @@ held_file::~held_file() { CloseHandle(handle_); }
 
 // --- Context --------------------------------------------------------------------------------------------
 
-std::string context::install(bool with_help) const {
-  const std::string folder = work + "\\prog";
+std::string context::install(bool with_help, const std::string& folder_name) const {
+  const std::string folder = work + "\\" + folder_name;
   make_folder(folder);
   const std::string exe = folder + "\\resivex.exe";
   check(CopyFileW(wide(program_source).c_str(), wide(exe).c_str(), FALSE) != 0, "resivex.exe copied to " + folder);

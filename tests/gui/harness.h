@@ -148,8 +148,8 @@ struct context {
   std::string screenshot_dir;  // where the screenshot handshake happens; empty: no screenshot case
 
   std::string work;  // this case's folder
-  // Installs resivex.exe (and RESIVEX.TXT when asked) in work\prog and returns the program's path.
-  std::string install(bool with_help = true) const;
+  // Installs resivex.exe (and RESIVEX.TXT when asked) in work\FOLDER and returns the program's path.
+  std::string install(bool with_help = true, const std::string& folder = "prog") const;
 };
 
 // The probe that program::probe sets into the program (the driver sets it from its command line).
