@@ -8,6 +8,7 @@
 #include "shell/safe_save.h"
 
 #include <climits>
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -125,9 +126,7 @@ void store_encoding(HWND edit, file_encoding encoding) {
   SetWindowLongPtrW(edit, GWLP_USERDATA, static_cast<LONG_PTR>(encoding) + 1);
 }
 
-}  // namespace
-
-bool load_text_file(HWND edit, const char* path) {
+bool load(HWND edit, const char* path) {
   file_handle f(CreateFileW(file_api_wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                             nullptr));
   if (f.h == INVALID_HANDLE_VALUE) return false;
@@ -148,7 +147,7 @@ bool load_text_file(HWND edit, const char* path) {
   return true;
 }
 
-bool save_text_file(HWND edit, const char* path) {
+bool save(HWND edit, const char* path) {
   const int length = GetWindowTextLengthW(edit);
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
   const int fetched = length > 0 ? GetWindowTextW(edit, text.data(), length + 1) : 0;
@@ -168,6 +167,25 @@ bool save_text_file(HWND edit, const char* path) {
   store_encoding(edit, encoding);
   SendMessageW(edit, EM_SETMODIFY, FALSE, 0);
   return true;
+}
+
+}  // namespace
+
+// A file too big for memory fails to load or save like any other; the run that asked goes on.
+bool load_text_file(HWND edit, const char* path) {
+  try {
+    return load(edit, path);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+bool save_text_file(HWND edit, const char* path) {
+  try {
+    return save(edit, path);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
 }
 
 }  // namespace resivex::shell
