@@ -31,6 +31,6 @@ int main(int argc, char** argv) {
   one_lookup_machine machine;
   auto rs = std::make_unique<resivex::run_state>(machine);
   if (resivex::process_command_line(*rs, argc, argv) <= 0) return 2;
-  const resivex::run_result result = resivex::convert_report(*rs, rs->startup_report, nullptr);
+  const resivex::run_result result = resivex::convert_report(*rs, rs->startup_report.c_str(), nullptr);
   return result.how == resivex::run_result::outcome::completed && !result.write_failed ? 0 : 1;
 }

@@ -21,6 +21,19 @@ bool append_utf16le(std::string_view text, std::string& bytes);
 // The number of UTF-16 units of a UTF-8 text: the length Windows counts (MAX_PATH, a line's characters).
 std::size_t utf16_length(std::string_view text);
 
+// True when the text holds more than `limit` characters (UTF-16 units); its byte length alone answers most.
+inline bool longer_than(std::string_view text, std::size_t limit) {
+  return text.size() > limit && utf16_length(text) > limit;
+}
+
+// The longest start of the text of at most max_bytes bytes that ends between characters.
+inline std::string_view head_of(std::string_view text, std::size_t max_bytes) {
+  if (text.size() <= max_bytes) return text;
+  std::size_t end = max_bytes;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return text.substr(0, end);
+}
+
 // True when every byte is ASCII.
 bool is_ascii(std::string_view text);
 

@@ -4,6 +4,7 @@
 #include "conversion/command_line.h"
 #include "conversion/convert.h"
 #include "platform/win32/wide_text.h"
+#include "platform/win32/win32_machine.h"
 #include "shell/app.h"
 #include "shell/document_window.h"
 #include "shell/ui_state.h"
@@ -82,33 +83,16 @@ bool is_document(HWND window) {
   return std::wcscmp(name, L"MyMDIChild") == 0;
 }
 
-// The program's arguments in UTF-8, from its wide command line: a report's name in any script reaches the
-// conversion as it is.
-struct command_line_arguments {
-  std::vector<std::string> texts;
-  std::vector<const char*> pointers;
-
-  command_line_arguments() {
-    int count = 0;
-    if (LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count)) {
-      for (int i = 0; i < count; ++i) texts.push_back(utf8_from_wide(args[i]));
-      LocalFree(args);
-    }
-    for (const std::string& t : texts) pointers.push_back(t.c_str());
-    pointers.push_back(nullptr);
-  }
-  command_line_arguments(const command_line_arguments&) = delete;
-  command_line_arguments& operator=(const command_line_arguments&) = delete;
-  int argc() const { return static_cast<int>(texts.size()); }
-  const char* const* argv() const { return pointers.data(); }
-};
-
 }  // namespace
 
 bool run_startup_conversion() {
   run_state& rs = *app().rs;
-  const command_line_arguments args;
-  if (process_command_line(rs, args.argc(), args.argv()) <= 0) return true;
+  // The arguments in UTF-8, from the wide command line: a report's name in any script reaches the run as it is.
+  const std::vector<std::string> args = command_line_arguments();
+  std::vector<const char*> argv;
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  argv.push_back(nullptr);
+  if (process_command_line(rs, static_cast<int>(args.size()), argv.data()) <= 0) return true;
   {
     conversion_scope scope;
     if (!scope.convert(rs.startup_report)) return false;

@@ -5,6 +5,7 @@
 #include "conversion/batch/folders.h"
 #include "conversion/batch/lookup_queue.h"
 #include "conversion/convert.h"
+#include "conversion/unicode.h"
 
 #include <string_view>
 
@@ -56,7 +57,7 @@ void handle_files_added(run_state& rs) {
     try {
       for_each_file_path(rs, announced, [&](std::string_view path) {
         // A path too long to be written gets no line (nor any question to the machine) wherever it lies.
-        if (path.size() <= entry_path_capacity) queue.add(path);
+        if (!longer_than(path, entry_path_capacity)) queue.add(path);
       });
     } catch (...) {
       queue.finish_all();

@@ -4,6 +4,7 @@
 #include "conversion/batch/batch_file.h"
 #include "conversion/batch/lookup_queue.h"
 #include "conversion/convert.h"
+#include "conversion/unicode.h"
 
 #include <new>
 
@@ -62,7 +63,7 @@ bool queue_folders(run_state& rs, int announced, folder_queue& queue, const fold
     if (path.empty() || program_files_rule(line) || (path.size() <= 3 && path.size() >= 2 && path[1] == ':')) continue;
     // A 32-bit report names the 32-bit system folder by the 64-bit one's name.
     if (redirect && redirected_path(rs.windows_folder, path, redirected)) path = redirected;
-    if (path.size() > entry_path_capacity) {
+    if (longer_than(path, entry_path_capacity)) {
       // Too long to wait in the queue (it gets no line, but it is stored): the ones before it go first.
       if (!queue.finish_all() || !store(path, nullptr)) return false;
     } else if (!queue.add(path)) {

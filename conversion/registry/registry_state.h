@@ -18,7 +18,8 @@
 
 namespace resivex {
 
-inline constexpr std::size_t value_name_capacity = 512;
+inline constexpr std::size_t value_name_chars = 511;  // the longest name the probe asks for
+inline constexpr std::size_t value_name_capacity = 3 * (value_name_chars + 1);
 inline constexpr std::uint32_t value_type_declined = 9999;
 
 // Where one candidate reading of a value entry puts the key and the name. The key path is

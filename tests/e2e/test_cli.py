@@ -176,13 +176,15 @@ class ErrorListTest(CliTest):
         names = [folder + "\\" + n for n in ("report.bat", "report.reg", "report_mods.reg", "report_errors.txt")]
         self.assertEqual(done.stdout.splitlines(), names, "the error list is shown after the three scripts")
         self.assertIn("[Info] " + names[3], self.messages(done), "the error list is announced")
-        entries = self.prefix.unix_path(names[3]).read_bytes().decode("cp1252").split("\r\n")
+        data = self.prefix.unix_path(names[3]).read_bytes()
+        self.assertTrue(data.startswith(b"\xef\xbb\xbf"), "UTF-8 with its byte-order mark, as Notepad writes it")
+        entries = data[3:].decode("utf-8").split("\r\n")
         # One entry: the report line, then the system's reason on a line of its own; the absent key is no error.
         self.assertEqual(len(entries), 3, entries)
         self.assertEqual(entries[0], unreadable)
         self.assertNotEqual(entries[1].strip(), "", "the reason is given")
         self.assertEqual(entries[2], "")
-        self.assertNotIn("absent key", self.prefix.unix_path(names[1]).read_text(encoding="cp1252"))
+        self.assertNotIn("absent key", self.prefix.unix_path(names[1]).read_text(encoding="utf-16"))
 
 
 if __name__ == "__main__":

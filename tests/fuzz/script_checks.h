@@ -13,6 +13,7 @@
 
 #include "conversion/batch/batch_file.h"
 #include "conversion/report_view.h"
+#include "conversion/unicode.h"
 #include "conversion/win_types.h"
 
 #include <functional>
@@ -40,17 +41,26 @@ inline std::string lower(std::string_view text) {
   return out;
 }
 
-// The report in every form a name can stand in it: as stored, decoded from UTF-16 or UTF-8 into single
-// bytes (the ANSI code page of the test machines is Latin-1), and each with the line ends that Regshot's
-// 1000-character breaks put into long entries taken out again.
+// The text of the test machines' ANSI code page (Latin-1) in UTF-8, the program's text.
+inline std::string utf8_from_latin1(std::string_view raw) {
+  std::u16string wide;
+  for (const char c : raw) wide += static_cast<char16_t>(static_cast<unsigned char>(c));
+  std::string out;
+  utf8_from_utf16(wide, out);
+  return out;
+}
+
+// The report in every form a name can stand in it, in UTF-8 as the program holds names: read as the ANSI code
+// page of the test machines (Latin-1), decoded from UTF-16, or after a UTF-8 mark as it stands; and each with
+// the line ends that Regshot's 1000-character breaks put into long entries taken out again.
 class report_text {
 public:
   explicit report_text(std::string_view raw) {
-    add(std::string(raw));
+    add(utf8_from_latin1(raw));
     if (raw.find('\0') != std::string_view::npos) {
       for (std::size_t offset : {std::size_t{0}, std::size_t{1}}) add(from_utf16(raw.substr(offset)));
     }
-    if (raw.substr(0, 3) == "\xEF\xBB\xBF") add(from_utf8(raw.substr(3)));
+    if (raw.substr(0, 3) == "\xEF\xBB\xBF") add(std::string(raw.substr(3)));
   }
 
   // True when the text occurs anywhere (line ends taken out).
@@ -123,26 +133,12 @@ private:
   }
 
   static std::string from_utf16(std::string_view raw) {
-    std::string out;
+    std::u16string wide;
     for (std::size_t i = 0; i + 1 < raw.size(); i += 2) {
-      const unsigned c = static_cast<unsigned char>(raw[i]) | (static_cast<unsigned char>(raw[i + 1]) << 8);
-      out += c <= 0xFF ? static_cast<char>(c) : '?';
+      wide += static_cast<char16_t>(static_cast<unsigned char>(raw[i]) | (static_cast<unsigned char>(raw[i + 1]) << 8));
     }
-    return out;
-  }
-
-  static std::string from_utf8(std::string_view raw) {
     std::string out;
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-      const auto c = static_cast<unsigned char>(raw[i]);
-      if ((c & 0xE0) == 0xC0 && i + 1 < raw.size()) {
-        const unsigned cp = ((c & 0x1Fu) << 6) | (static_cast<unsigned char>(raw[i + 1]) & 0x3Fu);
-        out += cp <= 0xFF ? static_cast<char>(cp) : '?';
-        ++i;
-      } else {
-        out += static_cast<char>(c);
-      }
-    }
+    utf8_from_utf16(wide, out);
     return out;
   }
 
@@ -364,10 +360,31 @@ inline bool value_data(std::string_view data, bool removal, bool& continues) {
 
 }  // namespace detail
 
+// A registry script's text in UTF-8 with "\n" line ends: regedit's own form (a UTF-16LE byte-order mark, then
+// UTF-16LE lines that end with CR LF), or a REGEDIT4 script in the test machines' ANSI code page. Sets
+// `broken` when the form is not kept.
+inline std::string script_text(const std::string& bytes, std::string& broken) {
+  if (bytes.substr(0, 2) != "\xFF\xFE") return utf8_from_latin1(bytes);
+  if (bytes.size() % 2 != 0) broken = "registry script ends inside a UTF-16 unit";
+  std::u16string wide;
+  for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+    const auto unit = static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8));
+    if (unit == u'\n' && (wide.empty() || wide.back() != u'\r')) broken = "registry script line ends without CR";
+    if (!wide.empty() && wide.back() == u'\r' && unit == u'\n') wide.pop_back();
+    wide += unit;
+  }
+  std::string text;
+  if (!utf8_from_utf16(wide, text)) broken = "registry script holds a lone surrogate";
+  return text;
+}
+
 // A registry script of the run: `removal` for report.reg (key deletions and "=-" values), otherwise the reset
-// script report_mods.reg.
-inline std::string check_reg_script(const std::string& script, bool removal, const report_text& report,
+// script report_mods.reg. Taken as written (bytes).
+inline std::string check_reg_script(const std::string& bytes, bool removal, const report_text& report,
                                     const machine_oracle& machine) {
+  std::string form;
+  const std::string script = script_text(bytes, form);
+  if (!form.empty()) return form;
   const std::vector<std::string> lines = lines_of(script);
   if (lines.empty()) return "registry script is empty";
   if (lines[0] != "Windows Registry Editor Version 5.00" && lines[0] != "REGEDIT4") {
@@ -393,7 +410,7 @@ inline std::string check_reg_script(const std::string& script, bool removal, con
       continue;
     }
     if (line.empty() || line[0] == ';' || line.find_first_not_of(' ') == std::string::npos) continue;
-    if (line.size() >= 1024) return broken("registry line longer than an output line", line);
+    if (utf16_length(line) >= 1024) return broken("registry line longer than an output line", line);
     if (line[0] == '[') {
       const bool deletes = line.size() > 1 && line[1] == '-';
       if (deletes && !removal) return broken("the reset script deletes a key", line);

@@ -1,5 +1,7 @@
 #include "tests/unit/fake_machine.h"
 
+#include "conversion/unicode.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -140,7 +142,7 @@ long fake_machine::reg_query_info_key(win::reg_key key, reg_key_info* info) {
   for (const auto& [value_name, value] : keys[open->second]) {
     ++result.values;
     result.max_value_name_len = std::max<std::uint32_t>(result.max_value_name_len,
-                                                        static_cast<std::uint32_t>(value_name.size()));
+                                                        static_cast<std::uint32_t>(utf16_length(value_name)));
     result.max_value_data_len = std::max<std::uint32_t>(result.max_value_data_len,
                                                         static_cast<std::uint32_t>(value.data.size()));
   }
@@ -148,8 +150,8 @@ long fake_machine::reg_query_info_key(win::reg_key key, reg_key_info* info) {
   return 0;
 }
 
-long fake_machine::reg_enum_value(win::reg_key key, std::uint32_t index, char* name, std::uint32_t* name_len,
-                                  std::uint32_t* type, unsigned char* data, std::uint32_t* data_len) {
+long fake_machine::reg_enum_value(win::reg_key key, std::uint32_t index, std::string& name, std::uint32_t* type,
+                                  unsigned char* data, std::uint32_t* data_len) {
   ++reg_enums;
   const auto open = open_keys_.find(key);
   if (open == open_keys_.end()) return win::error_invalid_handle;
@@ -157,15 +159,13 @@ long fake_machine::reg_enum_value(win::reg_key key, std::uint32_t index, char* n
   if (index >= values.size()) return win::error_no_more_items;
   auto it = values.begin();
   std::advance(it, index);
-  // As RegEnumValueA: without a data buffer only the size of the data is told.
+  // As RegEnumValueW: without a data buffer only the size of the data is told.
   const std::size_t size = it->second.data.size();
-  if (it->first.size() + 1 > *name_len) return win::error_more_data;
   if (data != nullptr && size > *data_len) {
     *data_len = static_cast<std::uint32_t>(size);
     return win::error_more_data;
   }
-  std::memcpy(name, it->first.c_str(), it->first.size() + 1);
-  *name_len = static_cast<std::uint32_t>(it->first.size());
+  name = it->first;
   *type = it->second.type;
   if (data != nullptr) std::memcpy(data, it->second.data.data(), size);
   *data_len = static_cast<std::uint32_t>(size);
@@ -230,10 +230,53 @@ bool fake_machine::open_result_window(window_handle, const char* path) {
   return true;
 }
 
-bool fake_machine::ansi_from_utf16(std::u16string_view text, std::string& out) {
-  out.clear();
+bool fake_machine::short_path(const char* path, std::string& out) {
+  if (const auto it = short_names.find(path); it != short_names.end()) {
+    out = it->second;
+    return true;
+  }
+  if (existing_files.count(path) == 0 && existing_folders.count(path) == 0) return false;
+  out = path;
+  return true;
+}
+
+bool fake_machine::long_path(const char* path, std::string& out) {
+  if (const auto it = long_names.find(path); it != long_names.end()) {
+    out = it->second;
+    return true;
+  }
+  for (const auto& [long_name, short_name] : short_names) {
+    if (short_name == path) {
+      out = long_name;
+      return true;
+    }
+  }
+  if (existing_files.count(path) == 0 && existing_folders.count(path) == 0) return false;
+  out = path;
+  return true;
+}
+
+bool fake_machine::utf8_from_ansi(std::string_view ansi, std::string& out) {
+  std::u16string wide;
   bool exact = true;
-  for (char16_t c : text) {
+  for (const char c : ansi) {
+    const auto b = static_cast<unsigned char>(c);
+    if (ansi_undefined.count(b) != 0) {
+      wide += u'\uFFFD';
+      exact = false;
+    } else {
+      wide += static_cast<char16_t>(b);
+    }
+  }
+  utf8_from_utf16(wide, out);
+  return exact;
+}
+
+bool fake_machine::ansi_from_utf8(std::string_view text, std::string& out) {
+  std::u16string wide;
+  bool exact = utf16_from_utf8(text, wide);
+  out.clear();
+  for (char16_t c : wide) {
     if (c <= 0xFF) {
       out += static_cast<char>(c);
     } else {
@@ -244,17 +287,17 @@ bool fake_machine::ansi_from_utf16(std::u16string_view text, std::string& out) {
   return exact;
 }
 
-bool fake_machine::oem_from_ansi(std::string_view text, std::string& out) {
-  static const std::map<unsigned char, unsigned char> cp850 = {
+bool fake_machine::oem_from_utf8(std::string_view text, std::string& out) {
+  static const std::map<char16_t, unsigned char> cp850 = {
       {0xE9, 0x82}, {0xDC, 0x9A}, {0xFC, 0x81}, {0xE4, 0x84}, {0xF6, 0x94},
       {0xC4, 0x8E}, {0xD6, 0x99}, {0xDF, 0xE1}, {0xEF, 0x8B}, {0xE8, 0x8A}};
+  std::u16string wide;
+  bool exact = utf16_from_utf8(text, wide);
   out.clear();
-  bool exact = true;
-  for (char c : text) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u < 0x80) {
-      out += c;
-    } else if (const auto it = cp850.find(u); it != cp850.end()) {
+  for (char16_t c : wide) {
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (const auto it = cp850.find(c); it != cp850.end()) {
       out += static_cast<char>(it->second);
     } else {
       out += '?';

@@ -72,6 +72,12 @@ public:
   bool windows_64 = true;
   std::string windows_dir = "C:\\Windows";
 
+  // The short (8.3) paths of items (long path -> short path), as GetShortPathNameW gives them; an item
+  // without one is its own short path. long_names answers GetLongPathNameW where it differs from the map's
+  // inverse (a short name that names another item).
+  std::map<std::string, std::string> short_names;
+  std::map<std::string, std::string> long_names;
+
   void add_file(const std::string& path) { existing_files.insert(path); }
   void add_folder(const std::string& path) { existing_folders.insert(path); }
 
@@ -79,8 +85,8 @@ public:
   long reg_query_value(win::reg_key key, const char* name, std::uint32_t* type, unsigned char* data,
                        std::uint32_t* data_len) override;
   long reg_query_info_key(win::reg_key key, reg_key_info* info) override;
-  long reg_enum_value(win::reg_key key, std::uint32_t index, char* name, std::uint32_t* name_len,
-                      std::uint32_t* type, unsigned char* data, std::uint32_t* data_len) override;
+  long reg_enum_value(win::reg_key key, std::uint32_t index, std::string& name, std::uint32_t* type,
+                      unsigned char* data, std::uint32_t* data_len) override;
   void reg_close_key(win::reg_key key) override;
   long reg_key_name(win::reg_key key, std::string& out) override;
   std::string error_text(long code) override;
@@ -91,6 +97,8 @@ public:
   std::FILE* open_file(const char* path, const char* mode) override;
   bool remove_file(const char* path) override;
   bool full_path(const char* path, std::string& out) override;
+  bool short_path(const char* path, std::string& out) override;
+  bool long_path(const char* path, std::string& out) override;
 
   int message_box(window_handle owner, const char* text, const char* caption, unsigned style) override;
   bool open_result_window(window_handle owner, const char* path) override;
@@ -100,9 +108,12 @@ public:
   bool windows_is_64bit() override { return windows_64; }
   std::string windows_folder() override { return windows_dir; }
 
-  // ANSI is Latin-1 here; OEM maps a few Latin-1 letters as code page 850 does.
-  bool ansi_from_utf16(std::u16string_view text, std::string& out) override;
-  bool oem_from_ansi(std::string_view text, std::string& out) override;
+  // ANSI is Latin-1 here (but for the bytes in ansi_undefined, which name no character); OEM holds ASCII and
+  // a few Latin-1 letters, as code page 850 does.
+  bool utf8_from_ansi(std::string_view ansi, std::string& out) override;
+  bool ansi_from_utf8(std::string_view text, std::string& out) override;
+  bool oem_from_utf8(std::string_view text, std::string& out) override;
+  std::set<unsigned char> ansi_undefined;
 
   std::vector<std::string> captions() const;
 

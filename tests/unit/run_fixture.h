@@ -23,6 +23,13 @@ protected:
   // Writes a file into the scratch folder; returns its path.
   std::string write_file(const std::string& name, const std::string& bytes) const;
   std::string read_file(const std::string& full_path) const;
+  // A registry script in UTF-8 with "\n" line ends: regedit's own form (a UTF-16LE byte-order mark, then
+  // UTF-16LE with CR LF at every line end; anything else fails the test), or a REGEDIT4 script in the fake
+  // machine's ANSI code page (Latin-1).
+  std::string read_script(const std::string& full_path) const;
+  // The error list's text after its UTF-8 byte-order mark (a missing mark fails the test); empty when the
+  // file is missing.
+  std::string read_error_list(const std::string& full_path) const;
   bool exists(const std::string& full_path) const;
   // Writes the report (with Regshot's two heading lines in front) and converts it.
   run_result convert_text(const std::string& body, const std::string& name = "report.txt");
@@ -34,6 +41,10 @@ protected:
   std::unique_ptr<run_state> rs_;
   std::filesystem::path dir_;
 };
+
+// A text of the fake machine's ANSI code page (Latin-1), as the program holds it (UTF-8): the names of an ANSI
+// report's entries as the machine knows them.
+std::string from_ansi(std::string_view latin1);
 
 // Regshot's first lines, as a report begins.
 inline const std::string report_heading = "Regshot 1.9.1 x64 ANSI (beta r321)\r\nComments: \r\n";

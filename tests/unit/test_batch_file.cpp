@@ -87,7 +87,7 @@ TEST_F(batch_file_test, the_folder_prompt_comes_for_nop_anywhere_in_a_path_and_o
   probes.push_back({"C:\\Jos\xe9_nop\\x.txt", true});
   probes.push_back({"C:\\Jos\xe9_no\\p.txt", false});
   for (const probe& p : probes) {
-    machine_.add_file(p.path);
+    machine_.add_file(from_ansi(p.path));
     convert_text(files_section({p.path}));
     const std::string text = batch();
     EXPECT_EQ(text.find(folder_prompt) != std::string::npos, p.prompt) << p.path;
@@ -116,7 +116,7 @@ TEST_F(batch_file_test, percent_bang_and_non_ascii_are_seen_at_every_place_of_a_
         std::string p = "C:\\" + std::string(length - 3, 'a');
         p[at] = special;
         if (at + 1 < length && special == '%') p[length - 1] = '%';  // a second one, at the end
-        machine_.add_file(p);
+        machine_.add_file(from_ansi(p));
         paths.push_back(p);
         std::string written;
         for (const char c : p) {
@@ -145,8 +145,8 @@ TEST_F(batch_file_test, the_batch_name_in_the_header_is_written_as_cmd_reads_it)
 }
 
 TEST_F(batch_file_test, paths_are_converted_to_the_oem_code_page_or_left_out) {
-  machine_.add_file("C:\\Users\\Jos\xE9\\x.txt");
-  machine_.add_file("C:\\Users\\J\xE1n\\x.txt");  // no OEM form in the fake's code page
+  machine_.add_file(from_ansi("C:\\Users\\Jos\xE9\\x.txt"));
+  machine_.add_file(from_ansi("C:\\Users\\J\xE1n\\x.txt"));  // no OEM form in the fake's code page
   convert_text(files_section({"C:\\Users\\Jos\xE9\\x.txt", "C:\\Users\\J\xE1n\\x.txt"}));
   // The item left out still exists: the script says so, instead of passing for the whole clean-up.
   const std::string note =

@@ -21,8 +21,8 @@ protected:
     run_fixture::SetUp();
     rs_->value_data = allocate_memory2(*rs_, work_buffer_size);
     rs_->value_data_size = static_cast<int>(work_buffer_size);
-    copy_text(rs_->errors_name, path("report_errors.txt"));
-    copy_text(rs_->Fileoutn2, path("report.reg"));
+    rs_->errors_name = path("report_errors.txt");
+    rs_->Fileoutn2 = path("report.reg");
     state_ = &begin_registry_section(*rs_);
     ASSERT_TRUE(rs_->reg_open) << "a run's first registry section opens the removal script";
     machine_.set_value("HKLM\\Software\\Example", "Setting", win::reg_dword, std::string("\x01\0\0\0", 4));
@@ -62,7 +62,7 @@ protected:
   std::string errors() {
     rs_->errors.close();
     rs_->errors_open = false;
-    return read_file(path("report_errors.txt"));
+    return read_error_list(path("report_errors.txt"));
   }
 
   static std::string sz() { return std::string("x\0", 2); }

@@ -199,8 +199,8 @@ protected:
     ASSERT_EQ(convert(path("report.txt")).how, run_result::outcome::completed);
     EXPECT_EQ(machine_.open_key_count(), 0u);
   }
-  std::string removal() const { return read_file(path("report.reg")); }
-  std::string reset() const { return read_file(path("report_mods.reg")); }
+  std::string removal() const { return read_script(path("report.reg")); }
+  std::string reset() const { return read_script(path("report_mods.reg")); }
 
   // The entry lines of each output, without the headers (checked apart).
   static std::string after(const std::string& text, const std::string& marker) {
@@ -282,7 +282,7 @@ TEST_F(view_run_test, a_key_whose_full_name_cannot_be_read_gets_no_line_and_an_e
   convert_as("Regshot 1.9.0 x86 ANSI");
   EXPECT_EQ(removal().find("VendorX\\App]"), std::string::npos);
   EXPECT_EQ(reset().find("Cfg"), std::string::npos);
-  EXPECT_EQ(read_file(path("report_errors.txt")),
+  EXPECT_EQ(read_error_list(path("report_errors.txt")),
             "HKLM\\SOFTWARE\\VendorX\\App\nNo line was written for it: its full name cannot be read: Access is "
             "denied.\n"
             "HKLM\\SOFTWARE\\VendorX\\Cfg\\Ver: \"1.0\"\nNo line was written for it: its full name "
