@@ -116,11 +116,15 @@ GUI_CASE(a_batch_file_in_the_oem_code_page_is_shown_as_text_and_saved_back_to_it
   // A character that the OEM code page lacks would be saved as another: the save is refused, nothing written.
   for (const std::string lacking : {"€", "Ж"}) {
     check(!fits_code_page(lacking, CP_OEMCP), lacking + " is not in the OEM code page");
+    const std::string before = window_text(p.edit_of(doc));
     p.type(p.edit_of(doc), "REM " + lacking);
     save_refused(p);
     check_equal(read_file(path), saved, "the file after the refused save of " + lacking);
     check(folder_entries(folder) == std::vector<std::string>{"cleanup.bat"}, "no file left behind");
-    p.command(IDM_EDIT_UNDO);
+    check_equal(window_text(p.edit_of(doc)), before + "REM " + lacking, "the refused text stays in the window");
+    const std::wstring restored = wide(before);
+    SendMessageW(p.edit_of(doc), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(restored.c_str()));
+    check_equal(window_text(p.edit_of(doc)), before, "the text without the refused line");
   }
 }
 
