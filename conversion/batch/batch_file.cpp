@@ -333,18 +333,28 @@ int write_batch_entry(run_state& rs, const batch_verb& verb, std::string_view pa
   std::string converted;
   std::string_view oem = path;  // the path as cmd is to read it
   bool by_short_name = false;
-  if (!marks.ascii) {
+  // cmd takes a path of MAX_PATH characters or more only in its long form (\\?\).
+  const bool beyond_max_path = longer_than(path, max_path - 1);
+  const bool exact_in_oem = marks.ascii || rs.sys->oem_from_utf8(path, converted);
+  if (!exact_in_oem || beyond_max_path) {
     // A substituted "?" would be a wildcard for DEL: a path the OEM code page cannot express is written by the
-    // item's short name, or not at all.
-    if (rs.sys->oem_from_utf8(path, converted)) {
-      oem = converted;
-    } else if (short_alias(rs, rs.out_line, attributes, converted)) {
-      oem = converted;
+    // item's short name, or not at all. A long path is written short where it has short names, so that cmd
+    // reads it as every program does.
+    std::string alias;
+    if (short_alias(rs, rs.out_line, attributes, alias) && (!exact_in_oem || alias.size() < path.size())) {
+      converted = std::move(alias);
       by_short_name = true;
-    } else {
+    } else if (!exact_in_oem) {
       ++rs.bat_unwritable;
       return 0;
+    } else if (marks.ascii) {
+      converted.assign(path);
     }
+    if (longer_than(converted, max_path - 1)) converted.insert(0, "\\\\?\\");
+    oem = converted;
+    marks = marks_of(oem);
+  } else if (!marks.ascii) {
+    oem = converted;
     marks = marks_of(oem);
   }
   const std::size_t percents = marks.percents;

@@ -249,6 +249,11 @@ inline std::string check_batch(const std::string& batch, const std::string& bat_
     if (path.find('!') != std::string::npos && !delayed_expansion_off) {
       return broken("\"!\" in a batch path while delayed expansion may be on", line);
     }
+    // A path of MAX_PATH characters or more goes in its long form.
+    if (path.rfind("\\\\?\\", 0) == 0) {
+      path.erase(0, 4);
+      if (path.size() < max_path) return broken("long form of a path that needs none", line);
+    }
     if (!batch_path_is_safe(path)) return broken("unsafe batch path", line);
     if (!machine.path_exists(path)) return broken("batch line for a path that does not exist", line);
     if (!report.names(path)) {

@@ -78,6 +78,14 @@ run_result run_fixture::convert_text(const std::string& body, const std::string&
   return convert(write_file(name, report_heading + body));
 }
 
+run_result run_fixture::convert_unicode(const std::string& body, const std::string& name) {
+  std::u16string text;
+  utf16_from_utf8("Regshot 1.9.1 x64 Unicode (beta r321)\r\nComments: \r\n" + body, text);
+  std::string bytes;
+  for (const char16_t c : text) bytes += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+  return convert(write_file(name, bytes));
+}
+
 run_result run_fixture::convert(const std::string& report_path) {
   return convert_report(*rs_, report_path.c_str(), reinterpret_cast<window_handle>(0x1234));
 }

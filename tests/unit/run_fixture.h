@@ -33,6 +33,8 @@ protected:
   bool exists(const std::string& full_path) const;
   // Writes the report (with Regshot's two heading lines in front) and converts it.
   run_result convert_text(const std::string& body, const std::string& name = "report.txt");
+  // The same as a Unicode build of Regshot writes it: UTF-16LE (the body given in UTF-8).
+  run_result convert_unicode(const std::string& body, const std::string& name = "report.txt");
   run_result convert(const std::string& report_path);
   // The batch file of the last conversion of report.txt.
   std::string batch() const { return read_file(path("report.bat")); }

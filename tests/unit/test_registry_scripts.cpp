@@ -319,6 +319,34 @@ TEST_F(registry_script_test, names_no_code_page_holds_are_named_and_broken_ones_
                          "character)\n");
 }
 
+TEST_F(registry_script_test, a_regedit4_script_names_nothing_its_code_page_lacks) {
+  // The oldest systems get REGEDIT4 scripts, read in the ANSI code page: a name beyond it cannot stand in a
+  // line there ("?" would name another key), and the entry is named in a comment instead.
+  machine_.version.major = 5;
+  machine_.keys["HKU\\S\\Software\\\u0416"];
+  machine_.keys["HKU\\S\\Software\\Caf\u00e9"];
+  machine_.set_value("HKU\\S\\Software\\K", "\u0416", win::reg_sz, sz_data);
+  machine_.set_value("HKU\\S\\Software\\K", "V", win::reg_sz, sz_data);
+  const std::string d = "----------------------------------\r\n";
+  ASSERT_EQ(convert_unicode(d + "Keys added: 2\r\n" + d + "HKU\\S\\Software\\\u0416\r\nHKU\\S\\Software\\Caf\u00e9\r\n\r\n" +
+                            d + "Values modified: 2\r\n" + d + "HKU\\S\\Software\\K\\\u0416: \"old\"\r\n" +
+                            "HKU\\S\\Software\\K\\\u0416: \"new\"\r\nHKU\\S\\Software\\K\\V: \"\u0416\"\r\n" +
+                            "HKU\\S\\Software\\K\\V: \"new\"\r\n\r\n" + d + "Total changes: 4\r\n" + d)
+                .how,
+            run_result::outcome::completed);
+  const std::string why = "its name holds characters that this system's code page cannot hold, and its REGEDIT4 "
+                          "script is in that code page";
+  EXPECT_NE(removal().find(keys_block + "; Not removed: HKU\\S\\Software\\? (" + why + ")\n" +
+                           "[-HKEY_USERS\\S\\Software\\Caf\u00e9]\n"),
+            std::string::npos)
+      << removal();
+  EXPECT_NE(reset().find(mods_banner + "; Not reset: HKU\\S\\Software\\K\\? (" + why + ")\n" +
+                         "; Not reset: HKU\\S\\Software\\K\\V (its old data holds characters that this system's "
+                         "code page cannot hold, and its REGEDIT4 script is in that code page)\n"),
+            std::string::npos)
+      << reset();
+}
+
 TEST_F(registry_script_test, modified_values_are_reset_to_their_old_data) {
   machine_.keys["HKLM\\Software\\Foo"];
   machine_.set_value("HKLM\\Software\\Foo", "v", win::reg_sz, sz_data);
