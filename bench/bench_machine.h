@@ -34,6 +34,8 @@ public:
   long reg_query_info_key(win::reg_key key, reg_key_info* info) override;
   long reg_enum_value(win::reg_key key, std::uint32_t index, std::string& name, std::uint32_t* type,
                       unsigned char* data, std::uint32_t* data_len) override;
+  // No key has sub-keys of its own here.
+  long reg_enum_key(win::reg_key, std::uint32_t, std::string&) override { return win::error_no_more_items; }
   void reg_close_key(win::reg_key key) override;
   long reg_key_name(win::reg_key key, std::string& out) override;
   std::string error_text(long code) override;

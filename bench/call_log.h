@@ -23,6 +23,9 @@ public:
   long reg_query_info_key(win::reg_key key, reg_key_info* info) override;
   long reg_enum_value(win::reg_key key, std::uint32_t index, std::string& name, std::uint32_t* type,
                       unsigned char* data, std::uint32_t* data_len) override;
+  long reg_enum_key(win::reg_key key, std::uint32_t index, std::string& name) override {
+    return inner_.reg_enum_key(key, index, name);
+  }
   void reg_close_key(win::reg_key key) override;
   long reg_key_name(win::reg_key key, std::string& out) override { return inner_.reg_key_name(key, out); }
   std::string error_text(long code) override { return inner_.error_text(code); }

@@ -26,6 +26,8 @@ const char usage_text[] =
     "  REPORT.bat         deletes the left-over files and folders (asks first)\n"
     "  REPORT.reg         deletes the left-over registry keys and values\n"
     "  REPORT_mods.reg    puts modified registry values back to their old data\n"
+    "  REPORT_undo.reg    takes the registry scripts back: what they delete or overwrite, as it is now\n"
+    "  REPORT_restore.reg writes back the registry entries the report lists as deleted\n"
     "  REPORT_errors.txt  registry keys that could not be read (only when there are any)\n"
     "Nothing on the machine is changed: review the scripts, then run them yourself.\n"
     "\n"

@@ -4,6 +4,8 @@
 #include "conversion/batch/files.h"
 #include "conversion/batch/folders.h"
 #include "conversion/registry/removal_script.h"
+#include "conversion/registry/restore_script.h"
+#include "conversion/registry/undo_script.h"
 #include "conversion/registry/reset_script.h"
 #include "conversion/unicode.h"
 
@@ -15,6 +17,7 @@ namespace resivex {
 
 namespace {
 
+constexpr std::string_view title_keys_deleted = "Keys deleted:";
 constexpr std::string_view title_keys_added = "Keys added:";
 constexpr std::string_view title_values_added = "Values added:";
 constexpr std::string_view title_values_deleted = "Values deleted:";
@@ -52,8 +55,9 @@ void allocate_work_buffers(run_state& rs) {
 
 void reset_run_counters(run_state& rs) {
   rs.bat_lines = rs.bat_unwritable = rs.reg_entries = rs.mods_entries = rs.error_entries = 0;
+  rs.undo_entries = rs.restore_entries = 0;
   rs.folders_stored = rs.mods_sections = 0;
-  rs.reg_open = rs.mods_open = rs.errors_open = false;
+  rs.reg_open = rs.mods_open = rs.errors_open = rs.undo_open = rs.restore_open = false;
 }
 
 // Set-up of a run up to the first line of the section loop. Returns false when the report is refused.
@@ -92,7 +96,8 @@ bool start_run(run_state& rs, const char* report_path) {
 
   rs.keys_sections_seen = rs.bat_stage = 0;
   rs.bat_expansion_off = false;
-  rs.reg_open = rs.mods_open = rs.errors_open = false;
+  rs.reg_open = rs.mods_open = rs.errors_open = rs.undo_open = rs.restore_open = false;
+  rs.undo_entries = rs.restore_entries = 0;
   rs.keys_count = rs.keys_bytes = 0;
   rs.keys_limit = keys_limit_default;
   rs.keys_array = allocate_memory2(rs, static_cast<std::size_t>(keys_limit_default) * keys_slot_size);
@@ -119,7 +124,9 @@ void section_loop(run_state& rs) {
     if (starts_with(line, title_total_changes)) return;
     // Handlers stop at the line that ends their section and leave it unread, so the loop always goes on
     // with the next line.
-    if (starts_with(line, title_keys_added) && rs.keys_sections_seen++ == 0) {
+    if (starts_with(line, title_keys_deleted)) {
+      handle_keys_deleted(rs);  // the restore script
+    } else if (starts_with(line, title_keys_added) && rs.keys_sections_seen++ == 0) {
       handle_keys_added(rs);
     } else if (starts_with(line, title_values_added)) {
       handle_values_added(rs);
@@ -136,17 +143,56 @@ void section_loop(run_state& rs) {
   }
 }
 
-// Closes an output and, when it was written completely, shows it in a result window. Returns false when the
-// output could not be written completely; the user has then been told, and no window is opened on it.
-bool show_output(run_state& rs, output_file& file, const std::string& path, bool window) {
-  if (!file.close()) {
-    show_message(rs, msg::output_write_failed, path.c_str());
-    return false;
+// Closes an output. Returns false, after telling the user, when it could not be written completely.
+bool close_output(run_state& rs, output_file& file, const std::string& path) {
+  if (file.close()) return true;
+  show_message(rs, msg::output_write_failed, path.c_str());
+  return false;
+}
+
+void show_window(run_state& rs, const std::string& path) {
+  if (!rs.sys->open_result_window(rs.owner, path.c_str())) show_message(rs, rs.owner, msg::child_creation_failed);
+}
+
+// Rewrites a registry script with its comment lines only: without an undo script written whole, no line may
+// stay that changes what the undo script cannot put back.
+void keep_comments_only(run_state& rs, const std::string& path, file_encoding encoding) {
+  std::string bytes;
+  if (std::FILE* in = rs.sys->open_file(path.c_str(), "rb")) {
+    char block[64 * 1024];
+    for (std::size_t got; (got = std::fread(block, 1, sizeof block, in)) > 0;) bytes.append(block, got);
+    std::fclose(in);
   }
-  if (window && !rs.sys->open_result_window(rs.owner, path.c_str())) {
-    show_message(rs, rs.owner, msg::child_creation_failed);
+  std::string text;
+  if (bytes.substr(0, 2) == "\xFF\xFE") {
+    std::u16string wide((bytes.size() - 2) / 2, u'\0');
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+      wide[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 + 2 * i]) |
+                                      (static_cast<unsigned char>(bytes[3 + 2 * i]) << 8));
+    }
+    utf8_from_utf16(wide, text);
+  } else {
+    rs.sys->utf8_from_ansi(bytes, text);
   }
-  return true;
+  output_file out;
+  if (!out.create(*rs.sys, path.c_str(), encoding)) return;
+  bool first = true;
+  for (std::string_view rest = text; !rest.empty();) {
+    const std::size_t nl = std::min(rest.find('\n'), rest.size());
+    std::string_view line = rest.substr(0, nl);
+    rest.remove_prefix(std::min(nl + 1, rest.size()));
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (first || line.empty() || line == " " || line.front() == ';') {
+      out.write(line);
+      out.write("\n");
+    }
+    if (first) {
+      out.write("\n; Nothing is left in this script: its undo script could not be written completely, and nothing\n"
+                "; may be changed that could not be put back.\n");
+    }
+    first = false;
+  }
+  out.close();
 }
 
 void end_phase(run_state& rs, run_result& result) {
@@ -169,19 +215,41 @@ void end_phase(run_state& rs, run_result& result) {
   rs.report.reset();
   if (!read_whole) show_message(rs, msg::input_read_failed, rs.input_name.c_str());
 
-  bool ok = show_output(rs, rs.batch, rs.bat_name, true) && read_whole;
   if (rs.reg_entries == 0) {
     copy_text(rs.out_line, "\n\n; There are no registry entries to delete.\n");
     write_removal_line(rs);
   }
-  ok = show_output(rs, rs.removal, rs.Fileoutn2, true) && ok;
   if (rs.mods_entries == 0) {
     copy_text(rs.out_line, "\n\n; There are no registry entries to modify.\n");
     write_reset_line(rs);
   }
-  ok = show_output(rs, rs.reset, rs.mods_name, true) && ok;
-  if (rs.errors_open) ok = show_output(rs, rs.errors, rs.errors_name, rs.error_entries > 0) && ok;
-  result.write_failed = !ok;
+  open_restore_script(rs);
+  if (rs.restore_entries == 0) rs.restore.write("; There are no registry entries to restore.\n");
+  open_undo_script(rs);
+  if (rs.undo_entries == 0) rs.undo.write("; There are no registry entries to undo.\n");
+
+  // The undo script is closed first: the others may keep their lines only when it is whole.
+  const bool undo_whole = close_output(rs, rs.undo, rs.undo_name);
+  const bool bat_ok = close_output(rs, rs.batch, rs.bat_name);
+  const bool removal_ok = close_output(rs, rs.removal, rs.Fileoutn2);
+  const bool reset_ok = close_output(rs, rs.reset, rs.mods_name);
+  const bool restore_ok = close_output(rs, rs.restore, rs.restore_name);
+  const bool errors_ok = !rs.errors_open || close_output(rs, rs.errors, rs.errors_name);
+  if (!undo_whole) {
+    const file_encoding scripts = script_encoding(rs);
+    if (removal_ok) keep_comments_only(rs, rs.Fileoutn2, scripts);
+    if (reset_ok) keep_comments_only(rs, rs.mods_name, scripts);
+    if (restore_ok) keep_comments_only(rs, rs.restore_name, file_encoding::utf16le_bom);
+  }
+  // Windows only for outputs written whole, in this order.
+  if (bat_ok) show_window(rs, rs.bat_name);
+  if (removal_ok) show_window(rs, rs.Fileoutn2);
+  if (reset_ok) show_window(rs, rs.mods_name);
+  if (undo_whole) show_window(rs, rs.undo_name);
+  if (restore_ok) show_window(rs, rs.restore_name);
+  if (rs.errors_open && errors_ok && rs.error_entries > 0) show_window(rs, rs.errors_name);
+  result.write_failed =
+      !(read_whole && undo_whole && bat_ok && removal_ok && reset_ok && restore_ok && errors_ok);
 }
 
 long long saturating_count(const char* text) {
@@ -220,7 +288,10 @@ bool derive_output_names(run_state& rs) {
   rs.Fileoutn2 = stem + ".reg";
   rs.mods_name = stem + "_mods.reg";
   rs.errors_name = stem + "_errors.txt";
-  if (longer_than(rs.errors_name, path_char_limit)) {
+  rs.undo_name = stem + "_undo.reg";
+  rs.restore_name = stem + "_restore.reg";
+  rs.undo_scratch = stem + "_undo.tmp";
+  if (longer_than(rs.restore_name, path_char_limit)) {
     show_message(rs, msg::report_path_too_long, rs.input_name.c_str());
     return false;
   }
@@ -229,7 +300,8 @@ bool derive_output_names(run_state& rs) {
   // that name would be created over the report while it is read.
   const std::size_t colon = input.find(':', std::max<std::size_t>(name_start, 2));
   const std::string_view file = input.substr(0, colon);
-  for (const std::string* name : {&rs.bat_name, &rs.Fileoutn2, &rs.mods_name, &rs.errors_name}) {
+  for (const std::string* name : {&rs.bat_name, &rs.Fileoutn2, &rs.mods_name, &rs.errors_name, &rs.undo_name,
+                                  &rs.restore_name, &rs.undo_scratch}) {
     // Windows file names ignore the case of ASCII letters.
     if (equal_ignoring_case(input, *name) || equal_ignoring_case(file, *name)) {
       show_message(rs, msg::output_is_report, name->c_str());
@@ -326,7 +398,7 @@ run_result convert_report(run_state& rs, const char* report_path, window_handle 
     result.how = run_result::outcome::ended;
     result.exit_code = abort.exit_code;
     rs.report.reset();
-    for (output_file* f : {&rs.batch, &rs.removal, &rs.reset, &rs.errors}) f->close();
+    for (output_file* f : {&rs.batch, &rs.removal, &rs.reset, &rs.errors, &rs.undo, &rs.restore}) f->close();
     free_run_buffers(rs);
   }
   reset_run_counters(rs);

@@ -21,18 +21,23 @@ struct os_version_info {
   std::uint32_t major = 0;
 };
 
-// Counts of an open key, as RegQueryInfoKeyW reports them (name lengths in UTF-16 units).
+// Counts of an open key, as RegQueryInfoKeyW reports them (name lengths in UTF-16 units), and the time it was
+// last written (a FILETIME as one number).
 struct reg_key_info {
   std::uint32_t values = 0;
   std::uint32_t max_value_name_len = 0;
   std::uint32_t max_value_data_len = 0;
+  std::uint32_t sub_keys = 0;
+  std::uint64_t last_write = 0;
+  bool operator==(const reg_key_info&) const = default;
 };
 
 class machine {
 public:
   virtual ~machine() = default;
 
-  // Registry, read only (RegOpenKeyExW, RegQueryValueExW, RegQueryInfoKeyW, RegEnumValueW, RegCloseKey).
+  // Registry, read only (RegOpenKeyExW, RegQueryValueExW, RegQueryInfoKeyW, RegEnumValueW, RegEnumKeyExW,
+  // RegCloseKey).
   // Each returns the system's error code, 0 on success; on failure the outputs are left unchanged, except
   // that ERROR_MORE_DATA tells in data_len the room the data needs. Data is the value's bytes as the system
   // stores them (string types in UTF-16LE). reg_enum_value takes a null data buffer to tell the name, the type
@@ -43,6 +48,8 @@ public:
   virtual long reg_query_info_key(win::reg_key key, reg_key_info* info) = 0;
   virtual long reg_enum_value(win::reg_key key, std::uint32_t index, std::string& name, std::uint32_t* type,
                               unsigned char* data, std::uint32_t* data_len) = 0;
+  // The name of the sub-key at an index (RegEnumKeyExW); ERROR_NO_MORE_ITEMS past the last one.
+  virtual long reg_enum_key(win::reg_key key, std::uint32_t index, std::string& name) = 0;
   virtual void reg_close_key(win::reg_key key) = 0;
   // The full name of an open key as the system resolves it, in its own notation
   // (\REGISTRY\MACHINE\SOFTWARE\WOW6432Node\X: NtQueryKey's KeyNameInformation). Returns the system's

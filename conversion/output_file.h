@@ -48,6 +48,8 @@ public:
 
   bool is_open() const { return stream_ != nullptr; }
   bool failed() const { return failed_; }
+  // Counts the file as not written completely (what reached it lacks a part that could not be written).
+  void mark_failed() { failed_ = true; }
 
 private:
   // Writes what the block holds to the stream.

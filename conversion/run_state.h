@@ -90,6 +90,9 @@ struct run_state {
   std::string name_check;
   std::string mods_name;
   std::string errors_name;
+  std::string undo_name;     // the undo script: the registry as it is now, wherever the scripts change it
+  std::string restore_name;  // the restore script: what the install or the uninstall deleted
+  std::string undo_scratch;  // where a key's subtree too large for memory waits for the undo script
 
   // Fixed text buffers.
   char out_line[out_line_capacity] = "";
@@ -129,9 +132,13 @@ struct run_state {
   output_file removal;
   output_file reset;
   output_file errors;
+  output_file undo;
+  output_file restore;
   bool reg_open = false;
   bool mods_open = false;
   bool errors_open = false;
+  bool undo_open = false;
+  bool restore_open = false;
 
   // Counters.
   int bat_stage = 0;
@@ -141,6 +148,8 @@ struct run_state {
   int reg_entries = 0;
   int mods_entries = 0;
   int error_entries = 0;
+  int undo_entries = 0;
+  int restore_entries = 0;
   int keys_sections_seen = 0;
   int mods_sections = 0;
 

@@ -158,26 +158,95 @@ int grow_work_buffers(run_state& rs, std::size_t needed) {
   return 0;
 }
 
+namespace {
+
+// Lays out hex groups as regedit does: put(first, second) takes each group's two digits, put_text the commas
+// and continuations.
+template <class Digits, class Text>
+void lay_out_hex(std::size_t groups, std::size_t first_line_length, Digits put_digits, Text put_text) {
+  std::size_t line_length = first_line_length;
+  for (std::size_t i = 0; i < groups; ++i) {
+    put_digits(i);
+    if (i + 1 == groups) break;
+    put_text(",");
+    line_length += 3;
+    if (line_length >= wrap_column) {
+      put_text(continuation);
+      line_length = 2;
+    }
+  }
+}
+
+}  // namespace
+
 int wrap_hex_list(run_state& rs, std::string_view groups, std::size_t first_line_length) {
   const std::size_t count = (groups.size() + 1) / 3;
   grow_work_buffers(rs, count * (3 + continuation.size()) + 1);
   char* out = rs.regkey_data2.get();
   std::size_t n = 0;
-  std::size_t line_length = first_line_length;
-  for (std::size_t i = 0; i + 1 < groups.size(); i += 3) {
-    out[n++] = groups[i];
-    out[n++] = groups[i + 1];
-    out[n++] = ',';
-    line_length += 3;
-    if (line_length >= wrap_column && i + 3 < groups.size()) {
-      std::memcpy(out + n, continuation.data(), continuation.size());
-      n += continuation.size();
-      line_length = 2;
-    }
-  }
-  if (n > 0) --n;  // the last comma
+  lay_out_hex(
+      count, first_line_length,
+      [&](std::size_t i) {
+        out[n++] = groups[3 * i];
+        out[n++] = groups[3 * i + 1];
+      },
+      [&](std::string_view text) {
+        std::memcpy(out + n, text.data(), text.size());
+        n += text.size();
+      });
   out[n] = '\0';
   return 0;
+}
+
+void append_hex_list(std::string& out, std::string_view bytes, std::size_t first_line_length) {
+  static constexpr char digits[] = "0123456789ABCDEF";
+  out.reserve(out.size() + bytes.size() * 3 + bytes.size() / 20 * continuation.size());
+  lay_out_hex(
+      bytes.size(), first_line_length,
+      [&](std::size_t i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        out += digits[b >> 4];
+        out += digits[b & 15];
+      },
+      [&](std::string_view text) { out.append(text); });
+}
+
+void append_exact_value(std::string& out, std::string_view name_part, std::uint32_t type, std::string_view bytes) {
+  const std::size_t at = out.size();
+  out.append(name_part);
+  out += '=';
+  if (type == win::reg_dword && bytes.size() == 4) {
+    char text[16];
+    const auto b = [&](int i) { return static_cast<unsigned>(static_cast<unsigned char>(bytes[i])); };
+    format_text(text, "dword:%08x", b(0) | b(1) << 8 | b(2) << 16 | b(3) << 24);
+    out += text;
+    return;
+  }
+  if (type == win::reg_sz && bytes.size() >= 2 && bytes.size() % 2 == 0) {
+    // One terminator at the end and no other zero; UTF-16 that names only characters; no line break.
+    std::u16string wide(bytes.size() / 2 - 1, u'\0');
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+      wide[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                      (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
+    }
+    std::string text;
+    const bool plain = bytes[bytes.size() - 2] == '\0' && bytes.back() == '\0' &&
+                       wide.find(u'\0') == std::u16string::npos && wide.find(u'\r') == std::u16string::npos &&
+                       wide.find(u'\n') == std::u16string::npos && utf8_from_utf16(wide, text);
+    std::string quoted;
+    if (plain && quoted_value_name(text, false, quoted)) {
+      out += quoted;
+      return;
+    }
+  }
+  char prefix[24];
+  if (type == win::reg_binary) {
+    copy_text(prefix, "hex:");
+  } else {
+    format_text(prefix, "hex(%x):", static_cast<unsigned>(type));
+  }
+  out += prefix;
+  append_hex_list(out, bytes, utf16_length(std::string_view(out).substr(at)));
 }
 
 bool parse_hex_bytes(std::string_view text, std::string& bytes, bool& cut) {

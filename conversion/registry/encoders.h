@@ -38,6 +38,14 @@ int grow_work_buffers(run_state& rs, std::size_t needed = 0);
 // first holds first_line_length characters before the list) reaches 77 characters after a comma and another
 // group follows, a backslash, a line end and two blanks.
 int wrap_hex_list(run_state& rs, std::string_view groups, std::size_t first_line_length);
+// The same layout, appending the list of `bytes` to out.
+void append_hex_list(std::string& out, std::string_view bytes, std::size_t first_line_length);
+
+// Appends the value line of a value exactly as the registry holds it, in regedit's own (UTF-16) form: a string
+// of one plain line with its one terminator in quotes, a DWORD of four bytes as dword:, everything else (REG_NONE
+// and every type without a notation of its own included) as hex(N) of its bytes. name_part is the quoted name,
+// or @. Importing the line gives the value these very bytes and this type.
+void append_exact_value(std::string& out, std::string_view name_part, std::uint32_t type, std::string_view bytes);
 
 int encode_string(run_state& rs);         // REG_SZ
 int encode_expand_string(run_state& rs);  // REG_EXPAND_SZ

@@ -83,6 +83,42 @@ bool resolve_report_key(run_state& rs, std::string_view path, std::string& out, 
   return resolve_key_name(rs, hive->root, sub_key, out, why);
 }
 
+bool resolve_missing_key(run_state& rs, std::string_view path, std::string& out, std::string& created,
+                         std::string& why) {
+  const std::size_t hive_end = std::min(path.find('\\'), path.size());
+  const hive_name* hive = find_hive(path.substr(0, hive_end));
+  if (hive == nullptr) {
+    why = "its hive is none that this program knows";
+    return false;
+  }
+  std::string_view sub_key = hive_end < path.size() ? path.substr(hive_end + 1) : std::string_view();
+  while (!sub_key.empty() && sub_key.back() == '\\') sub_key.remove_suffix(1);
+  registry_state& state = registry_of(rs);
+  // From the key itself up to the hive: the first that opens is the nearest existing ancestor.
+  for (std::size_t end = sub_key.size();;) {
+    win::reg_key key = 0;
+    const std::string_view ancestor = sub_key.substr(0, end);
+    if (state.keys.open(*rs.sys, hive->root, ancestor, rs.access_mask, &key) == 0) {
+      std::string name;
+      if (!resolve_key_name(rs, hive->root, ancestor, name, why)) return false;
+      out = name;
+      created.clear();
+      if (end < sub_key.size()) {
+        const std::string_view rest = sub_key.substr(end == 0 ? 0 : end + 1);
+        out += "\\";
+        out.append(rest);
+        created = name + "\\" + std::string(rest.substr(0, rest.find('\\')));
+      }
+      return true;
+    }
+    if (end == 0) break;
+    const std::size_t slash = ancestor.rfind('\\');
+    end = slash == std::string_view::npos ? 0 : slash;
+  }
+  why = "no key on its path can be opened";
+  return false;
+}
+
 void write_unnamed_key_entry(run_state& rs, std::string_view why) {
   std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
   line = line.substr(0, error_line_limit);

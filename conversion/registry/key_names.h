@@ -25,6 +25,13 @@ bool resolve_key_name(run_state& rs, win::reg_key root, std::string_view sub_key
 // The same for a key path of the report (hive name, backslash, sub-key; a final backslash names the same key).
 bool resolve_report_key(run_state& rs, std::string_view path, std::string& out, std::string& why);
 
+// The name of a key of the report that does not exist now, as the system would resolve it in the run's view:
+// the resolved name of its nearest existing ancestor and the rest of its path. `created` is the first key on
+// the way that importing the key would create (empty when the key exists). False with why when no ancestor can
+// be named.
+bool resolve_missing_key(run_state& rs, std::string_view path, std::string& out, std::string& created,
+                         std::string& why);
+
 // The error-list entry of the entry in line_buf whose key exists but cannot be named: the report line and why.
 void write_unnamed_key_entry(run_state& rs, std::string_view why);
 

@@ -228,6 +228,9 @@ registry_state& begin_registry_section(run_state& rs) {
     state.facts.clear();
     for (registry_state::recent_key& k : state.recent_keys) k.text.clear();
     state.deleted_values.clear();
+    state.deleted_existing.clear();
+    state.restored_keys.clear();
+    state.undone_creations.clear();
     state.loaded_hives.clear();
     state.recorded_array = nullptr;
     state.recorded_count = 0;

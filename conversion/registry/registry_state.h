@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace resivex {
@@ -300,6 +301,13 @@ struct registry_state {
 
   // "Values deleted:" entries, each as the text before every ": " it holds (any of them may end its name).
   std::set<std::string, std::less<>> deleted_values;
+  // Those that exist now, by the text that names them, with their old data: "Values added:" may list them as
+  // type changes, which the restore script writes back.
+  std::unordered_map<std::string, std::string> deleted_existing;
+  // The keys the restore script creates (by the key_hash of their long report paths), and the keys whose
+  // removal the undo script holds (by the key_hash of their names).
+  std::unordered_set<std::uint64_t> restored_keys;
+  std::unordered_set<std::uint64_t> undone_creations;
 
   // What an encoder made of the old data: the value line, its physical lines joined by "\n" (hex lists go
   // on over several), or why the old data cannot be restored exactly (a comment in the reset script).

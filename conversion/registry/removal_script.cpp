@@ -6,6 +6,8 @@
 #include "conversion/registry/entry_line.h"
 #include "conversion/registry/key_names.h"
 #include "conversion/registry/probe.h"
+#include "conversion/registry/restore_script.h"
+#include "conversion/registry/undo_script.h"
 #include "conversion/registry/value_entry.h"
 #include "conversion/unicode.h"
 
@@ -46,7 +48,8 @@ void open_removal_script(run_state& rs) {
   rs.removal.write("; The following registry entries still exist...\n");
   rs.removal.write("; The following REGEDIT commands are in file " + rs.Fileoutn2 + " \n");
   rs.removal.write("; The entries will be DELETED if you execute file " + rs.Fileoutn2 + " \n");
-  rs.removal.write("; " + registry_view_note(rs.view, rs.windows_64bit) + "\n\n");
+  rs.removal.write("; " + registry_view_note(rs.view, rs.windows_64bit) + "\n");
+  rs.removal.write("; To undo: import " + rs.undo_name + "\n\n");
 }
 
 int write_removal_line(run_state& rs) {
@@ -121,6 +124,19 @@ void handle_keys_added(run_state& rs) {
       show_message(rs, msg::key_line_too_long, rs.line_buf);
       continue;
     }
+    // Nothing is removed that the undo script cannot put back whole.
+    {
+      const std::size_t hive_end = path.find('\\');
+      const hive_name* hive = find_hive(path.substr(0, hive_end));
+      std::string_view sub_key = path.substr(hive_end + 1);
+      while (!sub_key.empty() && sub_key.back() == '\\') sub_key.remove_suffix(1);
+      if (hive == nullptr || !undo_key_subtree(rs, hive->root, sub_key, resolved, why)) {
+        std::string label;
+        comment_text(path, label);
+        write_not_removed_comment(rs, label, "its undo cannot be written: " + why);
+        continue;
+      }
+    }
     rs.key_buf.assign(path);
     write_removal_line(rs);
     ++rs.reg_entries;
@@ -161,9 +177,17 @@ void handle_values_added(run_state& rs) {
       continue;
     }
     if (is_type_change(state, line)) {
-      // It existed before the install with another type: deleting it would delete the user's value.
+      // It existed before the install with another type: deleting it would delete the user's value. The
+      // restore script writes its old type and data back, where the report tells them.
       write_not_reset_comment(rs, value_label(line, s),
                               "its type changed; the report does not say its old type exactly");
+      const std::string_view key_path = line.substr(static_cast<std::size_t>(s.key_start),
+                                                    static_cast<std::size_t>(s.key_end - s.key_start));
+      const std::string_view changed_name = line.substr(static_cast<std::size_t>(s.name_start),
+                                                        static_cast<std::size_t>(s.name_end - s.name_start));
+      if (resolve_report_key(rs, key_path, resolved, why) && quoted_value_name(changed_name, s.is_default, name)) {
+        restore_type_change(rs, state, resolved, name);
+      }
       continue;
     }
 
@@ -192,6 +216,8 @@ void handle_values_added(run_state& rs) {
       write_not_removed_comment(rs, value_label(line, s), not_in_code_page);
       continue;
     }
+    undo_value(rs, resolved, std::string_view(name).substr(0, name.size() - 2), state.value_type,
+               std::string_view(rs.value_data.get(), static_cast<std::size_t>(state.data_len)));
     write_removal_line(rs);
     ++rs.reg_entries;
     clear_text(rs.out_line);
@@ -207,10 +233,14 @@ void handle_values_deleted(run_state& rs) {
   registry_state& state = section.state();
   const int announced = parse_count(rs);
   if (read_report_line(rs) == 0) return;  // the row of dashes under the title
+  open_restore_script(rs);
+  rs.restore.write(" \n; Restore values deleted...\n \n");
   for (int handled = 0; handled < announced; ++handled) {
     if (read_report_entry(rs, entry_kind::registry) != entry_status::entry) return;
     const std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
-    record_deleted_value(state, line, key_start_of(line));
+    state.key_start = key_start_of(line);
+    record_deleted_value(state, line, state.key_start);
+    restore_deleted_value(rs, state);
   }
 }
 

@@ -6,6 +6,7 @@
 #include "conversion/registry/entry_line.h"
 #include "conversion/registry/key_names.h"
 #include "conversion/registry/removal_script.h"
+#include "conversion/registry/undo_script.h"
 #include "conversion/registry/value_entry.h"
 #include "conversion/unicode.h"
 
@@ -192,6 +193,9 @@ void handle_entry(run_state& rs, registry_state& state) {
     write_not_reset_comment(rs, value_label(line, s), not_in_code_page);
     return;
   }
+  // The value as it is now goes to the undo script first.
+  undo_value(rs, resolved, name, state.value_type,
+             std::string_view(rs.value_data.get(), static_cast<std::size_t>(state.data_len)));
   clear_text(rs.out_line);
   copy_text(rs.out_line, view_of(key_line));
   write_reset_line(rs);
@@ -212,7 +216,8 @@ int write_reset_line(run_state& rs) {
     rs.reset.write(view_of(rs.reg_header));
     rs.reset.write("; The following registry entries were modified...\n");
     rs.reset.write("; The entries will be RESET if you execute file " + rs.mods_name + " \n");
-    rs.reset.write("; " + registry_view_note(rs.view, rs.windows_64bit) + "\n\n");
+    rs.reset.write("; " + registry_view_note(rs.view, rs.windows_64bit) + "\n");
+    rs.reset.write("; To undo: import " + rs.undo_name + "\n\n");
     rs.reset.write("; Note: Resivex does not process all entry types\n");
     rs.reset.write(";        Run this at your own risk.. I do not recommend it.\n");
     clear_text(rs.msg_text);

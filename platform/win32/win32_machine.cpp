@@ -146,7 +146,18 @@ long win32_machine::reg_query_info_key(win::reg_key key, reg_key_info* info) {
     info->values = values;
     info->max_value_name_len = max_name;
     info->max_value_data_len = max_data;
+    info->sub_keys = sub_keys;
+    info->last_write = (static_cast<std::uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
   }
+  return status;
+}
+
+long win32_machine::reg_enum_key(win::reg_key key, std::uint32_t index, std::string& name) {
+  // Room for the longest name a key can have (255 characters).
+  wchar_t buffer[256];
+  DWORD length = 256;
+  const LONG status = RegEnumKeyExW(as_hkey(key), index, buffer, &length, nullptr, nullptr, nullptr, nullptr);
+  if (status == ERROR_SUCCESS) name = utf8_from_wide(std::wstring_view(buffer, length));
   return status;
 }
 

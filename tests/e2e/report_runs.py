@@ -21,7 +21,8 @@ def output_names(report_windows_path):
     """The outputs that a run writes beside the report: only the file name's own "." starts the extension."""
     p = PureWindowsPath(report_windows_path)
     stem = str(p.parent / (p.stem if p.suffix else p.name))
-    return {"bat": stem + ".bat", "reg": stem + ".reg", "mods": stem + "_mods.reg", "errors": stem + "_errors.txt"}
+    return {"bat": stem + ".bat", "reg": stem + ".reg", "mods": stem + "_mods.reg", "undo": stem + "_undo.reg",
+            "restore": stem + "_restore.reg", "errors": stem + "_errors.txt"}
 
 
 def place_report(prefix, source, windows_folder, name=None):
@@ -36,7 +37,7 @@ def place_report(prefix, source, windows_folder, name=None):
 
 
 def convert(test, prefix, report, *words):
-    """Runs a conversion that must complete: exit 0, no message, the three scripts listed on standard output
+    """Runs a conversion that must complete: exit 0, no message, the five scripts listed on standard output
     in their order and present on disk, no error list. Returns the bytes of each output by kind."""
     done = prefix.run_cli(report, *words)
     messages = strip_wine_diagnostics(done.stderr)
@@ -45,15 +46,16 @@ def convert(test, prefix, report, *words):
     test.assertEqual(done.returncode, 0, "resivex-cli %s %s: %s" % (report, " ".join(words), done.stderr))
     test.assertEqual(messages.strip(), "", "a completed run shows no message")
     names = output_names(report)
-    test.assertEqual(done.stdout.splitlines(), [names["bat"], names["reg"], names["mods"]])
+    test.assertEqual(done.stdout.splitlines(), [names[k] for k in ("bat", "reg", "mods", "undo", "restore")])
     test.assertFalse(prefix.unix_path(names["errors"]).exists(), "no registry key failed, so no error list")
-    outputs = {kind: prefix.unix_path(names[kind]).read_bytes() for kind in ("bat", "reg", "mods")}
-    for kind in ("reg", "mods"):
+    scripts = ("reg", "mods", "undo", "restore")
+    outputs = {kind: prefix.unix_path(names[kind]).read_bytes() for kind in ("bat",) + scripts}
+    for kind in scripts:
         outputs[kind + "_raw"] = outputs[kind]
         outputs[kind] = script_text(test, outputs[kind], names[kind])
-    for kind in ("bat", "reg", "mods"):
+    for kind in ("bat",) + scripts:
         assert_whole_lines(test, outputs[kind], names[kind])
-    for kind in ("reg", "mods"):
+    for kind in scripts:
         test.assertTrue(outputs[kind].startswith(REG_HEADER), "%s begins %r" % (names[kind], outputs[kind][:60]))
     return outputs
 

@@ -105,12 +105,13 @@ class FailureTest(CliTest):
 class OutputNamesTest(CliTest):
 
     def test_outputs_are_named_after_the_report(self):
-        cases = (  # report, the three outputs listed on standard output
-            ("nodot\\report", ("report.bat", "report.reg", "report_mods.reg")),
-            ("my.dir\\report", ("report.bat", "report.reg", "report_mods.reg")),
-            ("ext\\report.text", ("report.bat", "report.reg", "report_mods.reg")),
-            ("dots\\snap.before.after.txt", ("snap.before.after.bat", "snap.before.after.reg",
-                                             "snap.before.after_mods.reg")),
+        def names(stem):
+            return (stem + ".bat", stem + ".reg", stem + "_mods.reg", stem + "_undo.reg", stem + "_restore.reg")
+        cases = (  # report, the outputs listed on standard output
+            ("nodot\\report", names("report")),
+            ("my.dir\\report", names("report")),
+            ("ext\\report.text", names("report")),
+            ("dots\\snap.before.after.txt", names("snap.before.after")),
         )
         for relative, outputs in cases:
             with self.subTest(report=relative):
@@ -128,8 +129,8 @@ class OutputNamesTest(CliTest):
         place_report(self.prefix, SAMPLE_REPORT, folder, "report.txt")
         done = self.prefix.run_cli("report.txt", cwd=self.prefix.unix_path(folder))
         self.assertEqual(done.returncode, 0, self.messages(done))
-        self.assertEqual(done.stdout.splitlines(),
-                         [folder + "\\report.bat", folder + "\\report.reg", folder + "\\report_mods.reg"])
+        self.assertEqual(done.stdout.splitlines(), [folder + "\\report" + o for o in (
+            ".bat", ".reg", "_mods.reg", "_undo.reg", "_restore.reg")])
 
 
 class ListingWordTest(CliTest):
@@ -173,10 +174,11 @@ class ErrorListTest(CliTest):
         report = place_report(self.prefix, source, folder, "report.txt")
         done = self.prefix.run_cli(report)
         self.assertEqual(done.returncode, 0, self.messages(done))
-        names = [folder + "\\" + n for n in ("report.bat", "report.reg", "report_mods.reg", "report_errors.txt")]
-        self.assertEqual(done.stdout.splitlines(), names, "the error list is shown after the three scripts")
-        self.assertIn("[Info] " + names[3], self.messages(done), "the error list is announced")
-        data = self.prefix.unix_path(names[3]).read_bytes()
+        names = [folder + "\\" + n for n in ("report.bat", "report.reg", "report_mods.reg", "report_undo.reg",
+                                              "report_restore.reg", "report_errors.txt")]
+        self.assertEqual(done.stdout.splitlines(), names, "the error list is shown after the scripts")
+        self.assertIn("[Info] " + names[5], self.messages(done), "the error list is announced")
+        data = self.prefix.unix_path(names[5]).read_bytes()
         self.assertTrue(data.startswith(b"\xef\xbb\xbf"), "UTF-8 with its byte-order mark, as Notepad writes it")
         entries = data[3:].decode("utf-8").split("\r\n")
         # One entry: the report line, then the system's reason on a line of its own; the absent key is no error.

@@ -2,12 +2,14 @@
 value names, string data, folder and file names.
 
 The prefix holds what an uninstall left behind under such names, beside items that must stay. A report of a
-Unicode build of Regshot names them all: after regedit imports both scripts and cmd runs the batch file, every
-left-over is gone and every modified value (a string, an expandable string, a multi-string) holds its old data
-byte for byte. A report of an ANSI build holds "?" for what its code page (cp1252) lacks: exactly the entries
+Unicode build of Regshot names them all: after regedit imports the removal, reset and restore scripts and cmd
+runs the batch file, every left-over is gone, every modified value (a string, an expandable string, a
+multi-string) holds its old data byte for byte, and the deleted entries whose data the report tells exactly are
+back; the undo script then puts the registry back as it was before. A report of an ANSI build holds "?" for what its code page (cp1252) lacks: exactly the entries
 it still names exactly are cleaned up, and nothing is written from a "?".
 """
 
+import re
 import sys
 import unittest
 
@@ -23,6 +25,7 @@ SCAN = "C:\\rxuni"
 ROOT = "HKEY_CURRENT_USER\\Software\\RXUni"
 REPORT_ROOT = "HKU\\S-1-5-21-0-0-0-1000\\Software\\RXUni"  # as Regshot names the current user's key
 EMOJI = "\U0001F600"
+REG_QWORD = 11
 
 LEFT_KEYS = ["Ключ", "Ελληνικά", "日本語", "Emoji " + EMOJI, "Café"]
 KEPT_KEYS = ["Остаётся"]  # not in the report
@@ -35,6 +38,11 @@ MODIFIED = [
     ("Список", reg_files.REG_MULTI_SZ, ["α", "β γ", EMOJI], ["x"]),
     ("Déjà", reg_files.REG_SZ, "vu", "nouveau"),
 ]
+# What the install deleted and is still missing: a key with a value (a QWORD, whose notation is exact), a value of
+# an existing key (exact), and a string (whose type the notation leaves open: written as a comment).
+DELETED_KEY = "Удалённый ключ"
+DELETED_QWORDS = [(DELETED_KEY, "Число", 16), ("Mods", "Счёт", 17)]
+DELETED_STRING = ("Mods", "Старое", "текст")
 LEFT_FOLDERS = ["Новая папка", "Café"]
 LEFT_FILES = ["файл.txt", "αρχείο.txt", "文件.txt", "emoji " + EMOJI + ".txt", "crème.txt"]
 KEPT_FILES = ["kept ж.txt"]
@@ -89,7 +97,11 @@ def report(encoding):
                 lines.append(after)
         lines.append("")
 
+    section("Keys deleted", ["%s\\%s" % (REPORT_ROOT, DELETED_KEY)])
     section("Keys added", ["%s\\%s" % (REPORT_ROOT, k) for k in LEFT_KEYS])
+    section("Values deleted", ["%s\\%s\\%s: 0x%016X" % (REPORT_ROOT, key, name, number)
+                               for key, name, number in DELETED_QWORDS] +
+            ['%s\\%s\\%s: "%s"' % ((REPORT_ROOT,) + DELETED_STRING)])
     section("Values added", ['%s\\Values\\%s: "left over"' % (REPORT_ROOT, n) for n in LEFT_VALUES])
     lines.extend([dashes, "Values modified: %d" % len(MODIFIED), dashes])
     for name, kind, old, new in MODIFIED:
@@ -148,13 +160,21 @@ class UnicodeNamesTest(unittest.TestCase):
         source.write_bytes(report(encoding))
         placed = place_report(self.prefix, source, WORK, "report.txt")
         outputs = convert(self, self.prefix, placed)
-        for script in ("report.reg", "report_mods.reg"):
+        self.untouched = self.state()
+        for script in ("report.reg", "report_mods.reg", "report_restore.reg"):
             done = self.prefix.run(["wine", "regedit", "/s", WORK + "\\" + script])
             self.assertEqual(done.returncode, 0, done.stderr)
         before = self.prefix.tree(SCAN)
         transcript = cmd_console.run_batch(self.prefix.env, WORK + "\\report.bat", self.prefix.unix_path(WORK))
         self.assertEqual(transcript.exit_status, 0, transcript.output[-2000:])
         return outputs, before, self.prefix.tree(SCAN), self.state()
+
+    def check_undo(self):
+        """The undo script puts the registry back as it was before the three registry scripts ran, value by
+        value (type and bytes), the keys the restore script created included."""
+        done = self.prefix.run(["wine", "regedit", "/s", WORK + "\\report_undo.reg"])
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(reg_files.differences(self.untouched, self.state(), re.compile("(?!)")), [])
 
     def check(self, encoding):
         named = (lambda name: True) if encoding == "utf-16-le" else representable
@@ -174,10 +194,20 @@ class UnicodeNamesTest(unittest.TestCase):
             want = old if named(name) and named(report_data(kind, old)) else new
             self.assertEqual(mods[name.lower()][1:], (kind, data_bytes(kind, want)), name)
 
+        # What the install deleted comes back where the report names it exactly; the string only as a comment.
+        for key, name, number in DELETED_QWORDS:
+            where = root + "\\" + key.upper()
+            restored = named(key) and named(name)
+            self.assertEqual(name.lower() in state.get(where, {}), restored, name)
+            if restored:
+                self.assertEqual(state[where][name.lower()][1:], (REG_QWORD, number.to_bytes(8, "little")))
+        self.assertEqual(root + "\\" + DELETED_KEY.upper() in state, named(DELETED_KEY), DELETED_KEY)
+        self.assertNotIn(DELETED_STRING[1].lower(), mods)
         gone = {p for p in before for item in LEFT_FOLDERS + LEFT_FILES
                 if named(item) and (p == SCAN + "\\" + item or p.startswith(SCAN + "\\" + item + "\\"))}
         self.assertEqual(sorted(before - after), sorted(gone))
         self.assertIn(SCAN + "\\" + KEPT_FILES[0], after)
+        self.check_undo()
         return outputs
 
     def test_unicode_report_removes_and_resets_every_name(self):

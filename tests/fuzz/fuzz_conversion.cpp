@@ -118,7 +118,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string mode = rs->mode_word;
   const run_result result = convert_report(*rs, rs->startup_report.c_str(), nullptr);
 
-  const std::set<std::string> outputs = {"report.bat", "report.reg", "report_mods.reg", "report_errors.txt"};
+  const std::set<std::string> outputs = {"report.bat",      "report.reg",         "report_mods.reg", "report_errors.txt",
+                                         "report_undo.reg", "report_restore.reg", "report_undo.tmp"};
   for (const std::string& written : machine.opened_for_writing) {
     if (written.rfind(folder + "/", 0) != 0 || outputs.count(written.substr(folder.size() + 1)) == 0) {
       violated("wrote a file that is no output of the run", written);
@@ -140,6 +141,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                             oracle));
     check("removal script", checks::check_reg_script(read_all(folder + "/report.reg"), true, text, oracle));
     check("reset script", checks::check_reg_script(read_all(folder + "/report_mods.reg"), false, text, oracle));
+    check("undo script", checks::check_reg_form(read_all(folder + "/report_undo.reg")));
+    check("restore script", checks::check_reg_form(read_all(folder + "/report_restore.reg")));
   }
   if (read_all(report_path) != report) violated("the report was changed", report_path);
   return 0;

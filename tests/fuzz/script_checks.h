@@ -486,4 +486,59 @@ inline std::string check_reg_script(const std::string& bytes, bool removal, cons
   return {};
 }
 
+// A registry script of regedit's own form whose lines need no report to judge (the undo and restore scripts):
+// each line, with a ";" in front or not, is the header, a comment, a blank, a key line with a long hive name,
+// or a value line in registry-script notation, and a hex list goes on only on the line after one that says so.
+inline std::string check_reg_form(const std::string& bytes) {
+  std::string form;
+  const std::string script = script_text(bytes, form);
+  if (!form.empty()) return form;
+  if (bytes.substr(0, 2) != "\xFF\xFE") return "not in regedit's UTF-16 form";
+  const std::vector<std::string> lines = lines_of(script);
+  if (lines.empty() || lines[0] != "Windows Registry Editor Version 5.00") return "registry script without its header";
+  bool continues = false;
+  std::string name;
+  for (std::size_t n = 1; n < lines.size(); ++n) {
+    std::string_view line = lines[n];
+    if (line.find_first_of(std::string_view("\r\0", 2)) != std::string_view::npos) {
+      return broken("carriage return or NUL inside a registry script line", std::string(line));
+    }
+    const bool commented = !line.empty() && line[0] == ';';
+    const std::string_view body = commented ? line.substr(1) : line;
+    if (continues) {
+      const std::size_t start = body.find_first_not_of(' ');
+      if (start != 2 || !detail::hex_piece(body.substr(start), continues)) {
+        return broken("malformed continuation of a hex list", std::string(line));
+      }
+      continue;
+    }
+    if (body.empty() || body.find_first_not_of(' ') == std::string_view::npos) continue;
+    if (body[0] == '[') {
+      const bool deletes = body.size() > 1 && body[1] == '-';
+      const std::string_view path = body.substr(deletes ? 2 : 1);
+      if (body.back() != ']' || path.find("HKEY_") != 0) {
+        if (!commented) return broken("malformed key line", std::string(line));
+      }
+      continue;
+    }
+    std::size_t end = 0;
+    if (body[0] == '@') {
+      end = 1;
+    } else if (body[0] != '"' || !detail::quoted(body, 0, end, name)) {
+      if (commented) continue;  // a comment in words
+      return broken("value name not properly quoted", std::string(line));
+    }
+    if (end >= body.size() || body[end] != '=') {
+      if (commented) continue;
+      return broken("value line without \"=\" after its name", std::string(line));
+    }
+    const std::string_view data = body.substr(end + 1);
+    if (data != "-" && !detail::value_data(data, false, continues)) {
+      return broken("value data not in registry-script notation", std::string(line));
+    }
+  }
+  if (continues) return "registry script ends inside a hex list";
+  return {};
+}
+
 }  // namespace resivex::checks

@@ -139,6 +139,16 @@ long fake_machine::reg_query_info_key(win::reg_key key, reg_key_info* info) {
   const auto open = open_keys_.find(key);
   if (open == open_keys_.end()) return win::error_invalid_handle;
   reg_key_info result;
+  std::set<std::string> children;
+  const std::string prefix = upper(open->second) + "\\";
+  for (const auto& entry : keys) {
+    const std::string u = upper(entry.first);
+    if (u.rfind(prefix, 0) == 0) children.insert(u.substr(prefix.size(), u.find('\\', prefix.size()) - prefix.size()));
+  }
+  result.sub_keys = static_cast<std::uint32_t>(children.size());
+  for (const std::string& changing : changing_keys) {
+    if (upper(changing) == upper(open->second)) result.last_write = ++clock_;
+  }
   for (const auto& [value_name, value] : keys[open->second]) {
     ++result.values;
     result.max_value_name_len = std::max<std::uint32_t>(result.max_value_name_len,
@@ -169,6 +179,26 @@ long fake_machine::reg_enum_value(win::reg_key key, std::uint32_t index, std::st
   *type = it->second.type;
   if (data != nullptr) std::memcpy(data, it->second.data.data(), size);
   *data_len = static_cast<std::uint32_t>(size);
+  return 0;
+}
+
+long fake_machine::reg_enum_key(win::reg_key key, std::uint32_t index, std::string& name) {
+  ++reg_enums;
+  const auto open = open_keys_.find(key);
+  if (open == open_keys_.end()) return win::error_invalid_handle;
+  // The direct sub-keys, by the case of the first path that names each, in the order of their names.
+  std::map<std::string, std::string> children;
+  const std::string prefix = upper(open->second) + "\\";
+  for (const auto& entry : keys) {
+    if (upper(entry.first).rfind(prefix, 0) != 0) continue;
+    const std::string rest = entry.first.substr(prefix.size());
+    const std::string child = rest.substr(0, rest.find('\\'));
+    children.emplace(upper(child), child);
+  }
+  if (index >= children.size()) return win::error_no_more_items;
+  auto it = children.begin();
+  std::advance(it, index);
+  name = it->second;
   return 0;
 }
 

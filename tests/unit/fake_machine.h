@@ -49,6 +49,8 @@ public:
   // The current user, whose key HKCU names: the system names HKCU\X as \REGISTRY\USER\<sid>\X.
   std::string current_user_sid = "S-1-5-21-0-0-0-1000";
   std::map<std::string, long> key_name_errors;  // key path -> error code of reg_key_name
+  // Keys written to while they are read: each RegQueryInfoKeyW tells a later last-write time.
+  std::set<std::string> changing_keys;
   std::map<std::string, std::string> key_names;  // key path -> the full name reg_key_name gives instead
   // "key\\name" -> error code of RegQueryValueExA for that value (the enumeration still lists it).
   std::map<std::string, long> query_errors;
@@ -87,6 +89,7 @@ public:
   long reg_query_info_key(win::reg_key key, reg_key_info* info) override;
   long reg_enum_value(win::reg_key key, std::uint32_t index, std::string& name, std::uint32_t* type,
                       unsigned char* data, std::uint32_t* data_len) override;
+  long reg_enum_key(win::reg_key key, std::uint32_t index, std::string& name) override;
   void reg_close_key(win::reg_key key) override;
   long reg_key_name(win::reg_key key, std::string& out) override;
   std::string error_text(long code) override;
@@ -122,6 +125,7 @@ private:
 
   std::map<win::reg_key, std::string> open_keys_;
   win::reg_key next_handle_ = 0x1000;
+  std::uint64_t clock_ = 0;
 };
 
 }  // namespace resivex::testing

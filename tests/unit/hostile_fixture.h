@@ -45,7 +45,8 @@ protected:
     const std::size_t slash = stem.rfind('/');
     const std::size_t dot = stem.rfind('.');
     if (dot != std::string::npos && dot > slash + 1) stem.resize(dot);
-    return {stem + ".bat", stem + ".reg", stem + "_mods.reg", stem + "_errors.txt"};
+    return {stem + ".bat",      stem + ".reg",         stem + "_mods.reg", stem + "_errors.txt",
+            stem + "_undo.reg", stem + "_restore.reg", stem + "_undo.tmp"};
   }
 
   // Converts the report at report_path (already written); asserts that nothing but its outputs changed.
@@ -69,6 +70,11 @@ protected:
       EXPECT_TRUE(before.count(name) != 0 || outs.count(name) != 0) << "appeared: " << name;
     }
     EXPECT_EQ(machine_.open_key_count(), 0u) << "every key opened by the run is closed";
+    for (const std::string& name : outs) {
+      if (name.size() > 9 && name.substr(name.size() - 9) == "_undo.tmp") {
+        EXPECT_EQ(after.count(name), 0u) << "the undo script's scratch file is left: " << name;
+      }
+    }
     EXPECT_STREQ(rs_->mode_word, mode.c_str()) << "the listing word is the same after the run";
     if (check_scripts && r.how == run_result::outcome::completed) {
       const checks::report_text text(read_file(report_path));
@@ -77,6 +83,8 @@ protected:
       EXPECT_EQ(checks::check_batch(read_file(base + ".bat"), base + ".bat", mode, text, oracle()), "");
       EXPECT_EQ(checks::check_reg_script(read_file(base + ".reg"), true, text, oracle()), "");
       EXPECT_EQ(checks::check_reg_script(read_file(base + "_mods.reg"), false, text, oracle()), "");
+      EXPECT_EQ(checks::check_reg_form(read_file(base + "_undo.reg")), "");
+      EXPECT_EQ(checks::check_reg_form(read_file(base + "_restore.reg")), "");
     }
     return r;
   }

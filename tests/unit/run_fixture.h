@@ -55,6 +55,8 @@ inline const std::string report_heading = "Regshot 1.9.1 x64 ANSI (beta r321)\r\
 // the registry scripts'.
 inline constexpr const char* x64_files_note = "REM Report of a 64-bit Regshot: paths are read as the report names them\n";
 inline constexpr const char* x64_keys_note = "; Report of a 64-bit Regshot: keys are read in the 64-bit view of the registry\n";
+// The lines under the view note that say how to undo the scripts of a run at `undo_path`.
+inline std::string undo_note(const std::string& undo_path) { return "; To undo: import " + undo_path + "\n"; }
 
 // The header of the batch file in DEL form for a batch file at bat_path.
 std::string del_header(const std::string& bat_path);

@@ -10,12 +10,14 @@ namespace {
 
 std::string removal_script(const std::string& header, const std::string& path, const std::string& body) {
   return header + "; The following registry entries still exist...\n; The following REGEDIT commands are in file " +
-         path + " \n; The entries will be DELETED if you execute file " + path + " \n" + x64_keys_note + "\n" + body;
+         path + " \n; The entries will be DELETED if you execute file " + path + " \n" + x64_keys_note +
+         undo_note(path.substr(0, path.size() - 4) + "_undo.reg") + "\n" + body;
 }
 
 std::string reset_script(const std::string& header, const std::string& path, const std::string& body) {
   return header + "; The following registry entries were modified...\n; The entries will be RESET if you execute file " +
-         path + " \n" + x64_keys_note + "\n; Note: Resivex does not process all entry types\n;        Run this at your own risk.. I do not "
+         path + " \n" + x64_keys_note + undo_note(path.substr(0, path.size() - 9) + "_undo.reg") +
+         "\n; Note: Resivex does not process all entry types\n;        Run this at your own risk.. I do not "
          "recommend it.\n" + body;
 }
 
@@ -126,7 +128,8 @@ TEST_F(convert_test, a_report_without_entries_gives_the_three_scripts_with_their
     EXPECT_EQ(read_script(path("report_mods.reg")), reset_script(regedit5, path("report_mods.reg"), no_reset));
     EXPECT_FALSE(exists(path("report_errors.txt")));
     EXPECT_EQ(machine_.windows,
-              (std::vector<std::string>{path("report.bat"), path("report.reg"), path("report_mods.reg")}));
+              (std::vector<std::string>{path("report.bat"), path("report.reg"), path("report_mods.reg"),
+                                        path("report_undo.reg"), path("report_restore.reg")}));
     EXPECT_TRUE(machine_.boxes.empty());
   }
 }
@@ -212,14 +215,15 @@ TEST_F(convert_test, an_output_that_could_not_be_written_whole_is_reported_and_n
   ASSERT_EQ(machine_.boxes.size(), 1u);
   EXPECT_EQ(machine_.boxes[0].text, "Error writing " + path("report.bat") + "  output file \n");
   EXPECT_EQ(machine_.boxes[0].caption, "Error");
-  EXPECT_EQ(machine_.windows, (std::vector<std::string>{path("report.reg"), path("report_mods.reg")}));
+  EXPECT_EQ(machine_.windows, (std::vector<std::string>{path("report.reg"), path("report_mods.reg"),
+                                                       path("report_undo.reg"), path("report_restore.reg")}));
 }
 
 TEST_F(convert_test, result_windows_that_cannot_be_created_are_reported_to_the_frame) {
   machine_.windows_fail = true;
   const run_result r = convert_text("");
   EXPECT_EQ(r.how, run_result::outcome::completed);
-  ASSERT_EQ(machine_.boxes.size(), 3u);
+  ASSERT_EQ(machine_.boxes.size(), 5u);
   for (const shown_box& b : machine_.boxes) {
     EXPECT_EQ(b.text, "MDI Child creation failed.");
     EXPECT_EQ(b.caption, "Oh Oh...");
@@ -236,7 +240,7 @@ TEST_F(convert_test, a_second_run_overwrites_the_outputs_and_opens_new_windows) 
   convert(path("report.txt"));
   EXPECT_NE(first, batch());
   EXPECT_EQ(batch(), "REM There are no files to delete.\npause\n");
-  EXPECT_EQ(machine_.windows.size(), 6u);
+  EXPECT_EQ(machine_.windows.size(), 10u);
 }
 
 TEST_F(convert_test, exclusion_list_keeps_its_texts_and_passes_over_comments_and_blank_lines) {

@@ -58,7 +58,7 @@ TEST_F(error_list_test, a_list_from_an_earlier_run_does_not_outlive_this_one) {
   write_file("report_errors.txt", "older\n");
   convert_text("");
   EXPECT_FALSE(exists(path("report_errors.txt")));
-  EXPECT_EQ(machine_.windows.size(), 3u);
+  EXPECT_EQ(machine_.windows.size(), 5u);
   write_file("report_errors.txt", "older\n");
   write_file("report.txt", "Regshot\r\nComments: \r\n");
   machine_.unopenable.insert(path("report.bat"));

@@ -31,11 +31,13 @@ protected:
     const std::string p = path("report.reg");
     return "Windows Registry Editor Version 5.00\n\n; The following registry entries still exist...\n"
            "; The following REGEDIT commands are in file " + p + " \n"
-           "; The entries will be DELETED if you execute file " + p + " \n" + x64_keys_note + "\n";
+           "; The entries will be DELETED if you execute file " + p + " \n" + x64_keys_note +
+           undo_note(path("report_undo.reg")) + "\n";
   }
   std::string reset_header() const {
     return "Windows Registry Editor Version 5.00\n\n; The following registry entries were modified...\n"
-           "; The entries will be RESET if you execute file " + path("report_mods.reg") + " \n" + x64_keys_note + "\n"
+           "; The entries will be RESET if you execute file " + path("report_mods.reg") + " \n" + x64_keys_note +
+           undo_note(path("report_undo.reg")) + "\n"
            "; Note: Resivex does not process all entry types\n"
            ";        Run this at your own risk.. I do not recommend it.\n";
   }
@@ -512,7 +514,8 @@ TEST_F(registry_script_test, a_key_under_a_removed_key_costs_no_probe) {
   run(section("Keys added:", 4,
               "HKLM\\Software\\App\r\nHKLM\\Software\\App\\A\r\nHKLM\\Software\\App\\A\\B\r\nHKLM\\Software\\App\\C\r\n"));
   EXPECT_EQ(removal(), removal_header() + keys_block + "[-HKEY_LOCAL_MACHINE\\Software\\App]\n");
-  EXPECT_EQ(machine_.reg_opens, 1);
+  // One probe; the undo script's pass over App opens each of its two sub-keys once.
+  EXPECT_EQ(machine_.reg_opens, 3);
 }
 
 TEST_F(registry_script_test, data_holding_separators_and_backslashes_is_read_from_the_split_that_exists) {

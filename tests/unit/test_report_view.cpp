@@ -214,14 +214,14 @@ TEST_F(view_run_test, a_32_bit_report_names_the_32_bit_keys_and_files_and_says_s
     machine_.open_accesses.clear();
     convert_as(title);
     for (std::uint32_t access : machine_.open_accesses) EXPECT_EQ(access, 0x20219u) << title;
-    EXPECT_NE(removal().find("\n; Report of a 32-bit Regshot: HKLM\\SOFTWARE is read as HKLM\\SOFTWARE\\WOW6432Node\n\n"),
+    EXPECT_NE(removal().find("\n; Report of a 32-bit Regshot: HKLM\\SOFTWARE is read as HKLM\\SOFTWARE\\WOW6432Node\n; To undo"),
               std::string::npos);
     EXPECT_EQ(after(removal(), "removed...\n \n"),
               "[-HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\VendorX\\App]\n"
               "[-HKEY_USERS\\S-1-5-21-0-0-0-1000\\Software\\VendorX]\n \n; Remove values added...\n \n"
               "[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\VendorX\\Other]\n\"Added\"=-\n")
         << title;
-    EXPECT_NE(reset().find("\n; Report of a 32-bit Regshot: HKLM\\SOFTWARE is read as HKLM\\SOFTWARE\\WOW6432Node\n\n"),
+    EXPECT_NE(reset().find("\n; Report of a 32-bit Regshot: HKLM\\SOFTWARE is read as HKLM\\SOFTWARE\\WOW6432Node\n; To undo"),
               std::string::npos);
     EXPECT_EQ(after(reset(), "modified...\n \n"), "[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\VendorX\\Cfg]\n\"Ver\"=\"1.0\"\n")
         << title;
@@ -252,7 +252,7 @@ TEST_F(view_run_test, a_64_bit_report_names_the_64_bit_keys_and_files) {
 TEST_F(view_run_test, an_unknown_title_is_read_in_the_native_view_and_said_so) {
   convert_as("Regshot 1.9.0 Unicode");
   EXPECT_NE(removal().find("\n; The report does not say whether a 32-bit or a 64-bit Regshot wrote it: keys are read "
-                           "in this system's native view\n\n"),
+                           "in this system's native view\n; To undo"),
             std::string::npos);
   EXPECT_EQ(after(removal(), "removed...\n \n").rfind("[-HKEY_LOCAL_MACHINE\\Software\\VendorX\\App]\n", 0), 0u);
   EXPECT_NE(batch().find("DEL \"C:\\Windows\\System32\\vendorx.dll\"\n"), std::string::npos);

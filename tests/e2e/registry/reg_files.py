@@ -108,8 +108,9 @@ def _value_line(line, unicode_file):
 
 
 def script_operations(data):
-    """What a script written by the program asks regedit to do, in order: ("delete key", KEY),
-    ("delete value", KEY, name) and ("set value", KEY, name, type, bytes). data: the script's text in UTF-8 (it
+    """What a script written by the program asks regedit to do, in order: ("delete key", KEY), ("create key",
+    KEY) for every key line (regedit creates the key it names), ("delete value", KEY, name) and ("set value", KEY,
+    name, type, bytes). data: the script's text in UTF-8 (it
     was a UTF-16 file, whose string lists regedit reads as UTF-16)."""
     ops = []
     key = None
@@ -119,6 +120,7 @@ def script_operations(data):
             key = None
         elif line.startswith("["):
             key = canonical_key(line[1:-1])
+            ops.append(("create key", key))
         elif line.startswith(('"', "@")):
             if key is None:
                 raise ValueError("a value line outside a key: %r" % line)
@@ -176,6 +178,9 @@ def expected_effects(ops):
                 if k == key or k.startswith(key + "\\"):
                     model[k] = None
             model[key] = None
+        elif op[0] == "create key":
+            if model.get(key) is None:
+                model[key] = {}
         elif op[0] == "delete value":
             if model.get(key, {}) is not None:
                 model.setdefault(key, {})[op[2].lower()] = None
@@ -193,6 +198,9 @@ def unmet_effects(model, state):
         if values is None:
             if key in state:
                 out.append("%s: still there" % key)
+            continue
+        if key not in state:
+            out.append("%s: missing" % key)  # a key line creates its key
             continue
         for name, want in sorted(values.items()):
             have = state.get(key, {}).get(name)

@@ -108,9 +108,10 @@ class registry_scripts_test(unittest.TestCase):
         cls.scratch.mkdir(exist_ok=True)
 
     def convert(self, source):
+        """The texts of the removal, reset, restore and undo scripts."""
         report = place_report(self.prefix, source, WORK, "report.txt")
         outputs = convert(self, self.prefix, report)
-        return outputs["reg"], outputs["mods"]
+        return outputs["reg"], outputs["mods"], outputs["restore"], outputs["undo"]
 
     def compare_with_expected(self, case, name, got):
         expected = EXPECTED / case / name
@@ -155,23 +156,40 @@ class registry_scripts_test(unittest.TestCase):
         first = export_all(self.prefix, self.scratch)
         run_scenario_step(self.prefix, script, "after", view32)
         second = export_all(self.prefix, self.scratch)
-        scripts = list(zip(("report.reg", "report_mods.reg"), self.convert(REPORTS / report)))
-        for name, data in scripts:
-            self.compare_with_expected(case, name, data)
-        ops = self.import_scripts(scripts)
+        names = ("report.reg", "report_mods.reg", "report_restore.reg", "report_undo.reg")
+        texts = dict(zip(names, self.convert(REPORTS / report)))
+        for name in names:
+            self.compare_with_expected(case, name, texts[name])
+        ops = self.import_scripts([(name, texts[name]) for name in names[:3]])
         self.assertTrue(ops, "the scripts change nothing")
-        # The scripts touch only what the scenario changed: an added key, an added value, a modified value.
+        # The scripts touch only what the scenario changed: they remove what it added, reset what it modified,
+        # restore what it deleted. A key line of a value names an existing key.
         made = {(key, (name or "").lower(), what) for key, name, what in reg_files.differences(first, second, NOISE)}
         for op in ops:
-            target = (op[1], "", "new") if op[0] == "delete key" else \
-                (op[1], op[2].lower(), "new" if op[0] == "delete value" else "changed")
-            self.assertIn(target, made, "the scripts do %s" % (op[:3],))
+            if op[0] == "create key":
+                if op[1] not in second:
+                    self.assertIn((op[1], "", "gone"), made, "the scripts create %s" % op[1])
+                continue
+            if op[0] == "delete key":
+                targets = [(op[1], "", "new")]
+            elif op[0] == "delete value":
+                targets = [(op[1], op[2].lower(), "new")]
+            else:
+                targets = [(op[1], op[2].lower(), "changed"), (op[1], op[2].lower(), "gone")]
+            self.assertTrue(any(t in made for t in targets), "the scripts do %s" % (op[:3],))
         after = export_all(self.prefix, self.scratch)
         expected = sorted((reg_files.canonical_key(k), n, what) for k, n, what, _reason in left)
         self.assertEqual(reg_files.differences(first, after, NOISE), expected)
-        # Each left difference was made by the scenario, not by the scripts.
+        # Each left difference was made by the scenario, not by the scripts (a value of a key the scenario deleted
+        # went with it).
         for key, name, what in expected:
-            self.assertIn((key, (name or "").lower(), what), made)
+            self.assertTrue((key, (name or "").lower(), what) in made or (key, "", what) in made, (key, name, what))
+        # The undo script puts everything back as it was before the scripts ran: key by key, value by value.
+        check_script_lines(self, "report_undo.reg", texts["report_undo.reg"])
+        done = self.prefix.run(["wine", "regedit", "/s", "%s\\report_undo.reg" % WORK])
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(reg_files.differences(second, export_all(self.prefix, self.scratch), NOISE), [],
+                         "the undo script leaves the registry as it was before the scripts")
 
     def test_20_regshot182_ansi_alltypes(self):
         # Every Regshot 1.8 is a 32-bit program: its report names HKLM\Software\RSTest, which it saw in the
@@ -201,9 +219,11 @@ class registry_scripts_test(unittest.TestCase):
 
     def test_31_regshot191_ansi_gadget_uninstall(self):
         self.replay("31", "31-regshot191-x64-ansi-gadget-uninstall.txt", "gadget-uninstall.sh", [
-            (GADGET_KEY + "\\Components", None, "gone", "a deleted key: not this program's to restore"),
-            (UNINSTALL_KEY, None, "gone", "a deleted key: not this program's to restore"),
-            (USER_GADGET_KEY + "\\Settings", "Window", "gone", "a deleted value: not this program's to restore"),
+            # The deleted keys are restored; their values' notations are shared by other types: commented.
+            (GADGET_KEY + "\\Components", "Core", "gone", "a DWORD: REG_DWORD and REG_DWORD_BIG_ENDIAN alike"),
+            (UNINSTALL_KEY, "DisplayName", "gone", "a string: REG_SZ and REG_EXPAND_SZ alike"),
+            (UNINSTALL_KEY, "UninstallString", "gone", "a string: REG_SZ and REG_EXPAND_SZ alike"),
+            (USER_GADGET_KEY + "\\Settings", "Window", "gone", "bytes: REG_BINARY and other types alike"),
         ])
 
     def test_public_reports_convert_to_lines_regedit_accepts(self):
@@ -227,8 +247,9 @@ USER_GADGET_KEY = "HKEY_CURRENT_USER\\Software\\Gadget Soft\\Gadget Suite"
 def alltypes_left(rstest):
     """What every alltypes report leaves different from the first snapshot, and why."""
     return [
-        (rstest + "\\KeyToDelete", None, "gone", "a deleted key: not this program's to restore"),
-        (rstest, "ToDelete", "gone", "a deleted value: not this program's to restore"),
+        (rstest + "\\KeyToDelete", "x", "gone", "a deleted key is restored, its DWORD value x commented (the report "
+                                               "shows REG_DWORD and REG_DWORD_BIG_ENDIAN alike)"),
+        (rstest, "ToDelete", "gone", "a deleted string: commented (REG_SZ and REG_EXPAND_SZ alike)"),
         (rstest, "TypeChange", "changed", "its type changed: commented, never deleted"),
         (rstest, "BE", "changed", "REG_DWORD_BIG_ENDIAN is not reset: commented"),
         (rstest, "None", "changed", "REG_NONE is not reset: commented"),
