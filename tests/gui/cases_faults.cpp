@@ -46,17 +46,20 @@ GUI_CASE(conversion_in_progress_holds_off_open_and_drops) {
     check(open.size() == 1 && open[0].window == box.window, "only the run's own box is open");
     p.press(box, IDOK);
   }
-  for (const std::string& t : {outputs_of(first).bat, outputs_of(first).reg, outputs_of(first).mods}) p.document(t);
+  const std::vector<std::string> windows = outputs_of(first).windows();
+  for (const std::string& t : windows) p.document(t);
   check(p.dialogs_after_pending_commands().empty(), "nothing more after the run");
-  check_equal(static_cast<long long>(p.documents().size()), 3, "result windows of the one run");
+  check_equal(static_cast<long long>(p.documents().size()), static_cast<long long>(windows.size()),
+              "result windows of the one run");
   check(!file_exists(outputs_of(second).bat), "the report dropped during the run was not converted");
   check_menus(p, {true, false});
   check_toolbar(p, {true, false});
 
   // Once the run is over, a drop converts again.
   p.probe(probe_drop, second);
-  p.document(outputs_of(second).mods);
-  check_equal(static_cast<long long>(p.documents().size()), 6, "result windows of both runs");
+  for (const std::string& t : outputs_of(second).windows()) p.document(t);
+  check_equal(static_cast<long long>(p.documents().size()), 2 * static_cast<long long>(windows.size()),
+              "result windows of both runs");
 }
 
 GUI_CASE(exit_during_a_conversion_waits_for_its_end) {
@@ -202,17 +205,20 @@ GUI_CASE(dropped_report_is_converted_like_an_opened_one) {
   check(p.dialogs_after_pending_commands().empty() && p.documents().empty(), "a dropped folder is passed over");
 
   p.probe(probe_drop, first);
-  for (const std::string& t : {outputs_of(first).bat, outputs_of(first).reg, outputs_of(first).mods}) {
+  const std::vector<std::string> windows = outputs_of(first).windows();
+  for (const std::string& t : windows) {
     const HWND doc = p.document(t);
     check_equal(window_text(p.edit_of(doc)), script_text(t), "text of the result window " + t);
   }
-  check_equal(static_cast<long long>(p.documents().size()), 3, "result windows of the dropped report");
+  check_equal(static_cast<long long>(p.documents().size()), static_cast<long long>(windows.size()),
+              "result windows of the dropped report");
 
   // Several reports dropped at once are converted one after the other.
   p.probe(probe_drop, second + "|" + third);
-  p.document(outputs_of(second).mods);
-  p.document(outputs_of(third).mods);
-  check_equal(static_cast<long long>(p.documents().size()), 9, "result windows of three reports");
+  for (const std::string& t : outputs_of(second).windows()) p.document(t);
+  for (const std::string& t : outputs_of(third).windows()) p.document(t);
+  check_equal(static_cast<long long>(p.documents().size()), 3 * static_cast<long long>(windows.size()),
+              "result windows of three reports");
 }
 
 GUI_CASE(result_file_that_cannot_be_read_gets_no_window) {
@@ -238,10 +244,11 @@ GUI_CASE(result_file_that_cannot_be_read_gets_no_window) {
   check_equal(creation.text, "MDI Child creation failed.", "message for the window that was not created");
   check(creation.owner == p.frame(), "that message belongs to the program's window");
   p.press(creation, IDOK);
-  p.document(out.reg);
-  p.document(out.mods);
+  const std::vector<std::string> windows = out.windows();
+  for (std::size_t i = 1; i < windows.size(); ++i) p.document(windows[i]);
   check(p.dialogs_after_pending_commands().empty(), "the run completes");
-  check_equal(static_cast<long long>(p.documents().size()), 2, "windows of the two readable results");
+  check_equal(static_cast<long long>(p.documents().size()), static_cast<long long>(windows.size()) - 1,
+              "windows of the readable results");
 }
 
 GUI_CASE(run_that_must_end_the_program_asks_to_save_then_ends_it) {

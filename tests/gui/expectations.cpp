@@ -149,7 +149,8 @@ void check_status_bar(program& p, const std::string& document_title) {
 outputs outputs_of(const std::string& report) {
   const std::size_t dot = report.find_last_of('.');
   const std::string stem = report.substr(0, dot);
-  return {stem + ".bat", stem + ".reg", stem + "_mods.reg", stem + "_errors.txt"};
+  return {stem + ".bat", stem + ".reg", stem + "_mods.reg", stem + "_undo.reg", stem + "_restore.reg",
+          stem + "_errors.txt"};
 }
 
 std::string script_text(const std::string& path) {

@@ -27,7 +27,10 @@ void check_status_bar(program& p, const std::string& document_title);
 
 // The output paths that a conversion of report derives (the report's name with its extension replaced).
 struct outputs {
-  std::string bat, reg, mods, errors;
+  std::string bat, reg, mods, undo, restore, errors;
+  // The scripts a run shows in result windows, in the order it opens them (the error list only when it has
+  // entries).
+  std::vector<std::string> windows() const { return {bat, reg, mods, undo, restore}; }
 };
 outputs outputs_of(const std::string& report);
 
