@@ -10,6 +10,8 @@
 #include <windows.h>
 
 #include <memory>
+#include <string>
+#include <string_view>
 
 namespace resivex::shell {
 
@@ -38,9 +40,18 @@ app_state& app();
 
 // The window class of the frame or of a document window: the program's icon in both sizes, an arrow cursor
 // and the given system colour as background.
-WNDCLASSEXA program_window_class(HINSTANCE instance, WNDPROC proc, const char* class_name, int background_color);
+WNDCLASSEXW program_window_class(HINSTANCE instance, WNDPROC proc, const wchar_t* class_name, int background_color);
 
-// Shows a catalogue message, formatted with one text argument (or none), in a box owned by owner.
+// Shows a catalogue message, formatted with one text argument (UTF-8, or none), in a box owned by owner.
 int show_box(HWND owner, const message& m, const char* arg = nullptr);
+
+// The room, in UTF-16 units, that the file dialogs get for the chosen path: the longest path Windows has.
+inline constexpr std::size_t file_dialog_capacity = 32768;
+
+// A path (UTF-8) as the wide file functions take it: in its extended form when it is longer than MAX_PATH.
+std::wstring file_api_wide(std::string_view path);
+
+// The text of a window (its title, an edit control's text) in UTF-8.
+std::string window_text_of(HWND window);
 
 }  // namespace resivex::shell

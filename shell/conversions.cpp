@@ -3,6 +3,8 @@
 
 #include "conversion/command_line.h"
 #include "conversion/convert.h"
+#include "platform/win32/wide_text.h"
+#include "platform/win32/win32_machine.h"
 #include "shell/app.h"
 #include "shell/document_window.h"
 #include "shell/ui_state.h"
@@ -10,8 +12,7 @@
 #include <commdlg.h>
 #include <shellapi.h>
 
-#include <cstdlib>
-#include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -33,14 +34,15 @@ class conversion_scope {
     const bool close = app().gate.end();
     if (app().end_requested) return;
     refresh_command_states();
-    if (close) PostMessageA(app().frame, WM_CLOSE, 0, 0);
+    if (close) PostMessageW(app().frame, WM_CLOSE, 0, 0);
   }
 
   bool entered() const { return entered_; }
 
-  // Runs one conversion. False when the run ended the process: the caller must end the program.
-  bool convert(const char* path) {
-    const run_result result = convert_report(*app().rs, path, app().frame);
+  // Runs one conversion of the report at path (UTF-8). False when the run ended the process: the caller
+  // must end the program.
+  bool convert(const std::string& path) {
+    const run_result result = convert_report(*app().rs, path.c_str(), app().frame);
     if (result.how != run_result::outcome::ended) return true;
     app().end_requested = true;
     app().exit_code = result.exit_code;
@@ -66,31 +68,36 @@ struct drop_release {
 
 std::vector<std::string> dropped_paths(HDROP drop) {
   std::vector<std::string> paths;
-  const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+  const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
   for (UINT i = 0; i < count; ++i) {
-    std::string path(DragQueryFileA(drop, i, nullptr, 0) + 1, '\0');
-    path.resize(DragQueryFileA(drop, i, path.data(), static_cast<UINT>(path.size())));
-    paths.push_back(std::move(path));
+    std::wstring path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+    path.resize(DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
+    paths.push_back(utf8_from_wide(path));
   }
   return paths;
 }
 
 bool is_document(HWND window) {
-  char name[16] = "";
-  GetClassNameA(window, name, sizeof name);
-  return std::strcmp(name, "MyMDIChild") == 0;
+  wchar_t name[16] = L"";
+  GetClassNameW(window, name, 16);
+  return std::wcscmp(name, L"MyMDIChild") == 0;
 }
 
 }  // namespace
 
 bool run_startup_conversion() {
   run_state& rs = *app().rs;
-  if (process_command_line(rs, __argc, __argv) <= 0) return true;
+  // The arguments in UTF-8, from the wide command line: a report's name in any script reaches the run as it is.
+  const std::vector<std::string> args = command_line_arguments();
+  std::vector<const char*> argv;
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  argv.push_back(nullptr);
+  if (process_command_line(rs, static_cast<int>(args.size()), argv.data()) <= 0) return true;
   {
     conversion_scope scope;
-    if (!scope.convert(rs.startup_report.c_str())) return false;
+    if (!scope.convert(rs.startup_report)) return false;
   }
-  PostMessageA(app().client, WM_MDICASCADE, 0, 0);
+  PostMessageW(app().client, WM_MDICASCADE, 0, 0);
   return true;
 }
 
@@ -98,18 +105,20 @@ void convert_from_open_dialog() {
   {
     conversion_scope scope;
     if (!scope.entered()) return;
-    char path[MAX_PATH] = "";
-    OPENFILENAMEA ofn{};
+    // Room for a path beyond MAX_PATH, where the dialog allows one.
+    std::wstring path(file_dialog_capacity, L'\0');
+    OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = app().frame;
-    ofn.lpstrFilter = "Text Files (*.txt)\0*.txt\0All Files (*.*)\0*.*\0";
+    ofn.lpstrFilter = L"Text Files (*.txt)\0*.txt\0All Files (*.*)\0*.*\0";
     ofn.nFilterIndex = 1;
-    ofn.lpstrFile = path;
-    ofn.nMaxFile = sizeof path;
-    ofn.lpstrDefExt = "txt";
+    ofn.lpstrFile = path.data();
+    ofn.nMaxFile = static_cast<DWORD>(path.size());
+    ofn.lpstrDefExt = L"txt";
     ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    if (!GetOpenFileNameA(&ofn)) return;
-    scope.convert(path);
+    if (!GetOpenFileNameW(&ofn)) return;
+    path.resize(std::wcslen(path.c_str()));
+    scope.convert(utf8_from_wide(path));
   }
   if (app().end_requested) end_program();
 }
@@ -125,9 +134,9 @@ void convert_dropped_files(HDROP drop) {
     if (!scope.entered()) return;
     for (const std::string& path : paths) {
       // Only files, as File/Open accepts them: a folder dropped by mistake must not become a failed run.
-      const DWORD attributes = GetFileAttributesA(path.c_str());
+      const DWORD attributes = GetFileAttributesW(file_api_wide(path).c_str());
       if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
-      if (!scope.convert(path.c_str())) break;
+      if (!scope.convert(path)) break;
     }
   }
   if (app().end_requested) end_program();

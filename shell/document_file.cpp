@@ -1,10 +1,13 @@
 // See document_file.h.
 #include "shell/document_file.h"
 
-#include "platform/win32/win32_machine.h"
+#include "platform/win32/wide_text.h"
+#include "shell/app.h"
+#include "shell/document_encoding.h"
+#include "shell/document_rules.h"
 #include "shell/safe_save.h"
 
-#include <memory>
+#include <climits>
 #include <new>
 #include <string>
 #include <string_view>
@@ -24,18 +27,78 @@ struct file_handle {
   }
 };
 
-// The save steps on Win32: GetTempFileNameA in the target's folder, one WriteFile, MoveFileExA.
+const wchar_t* wide_data(std::u16string_view text) { return reinterpret_cast<const wchar_t*>(text.data()); }
+
+// The machine's code pages. A system whose ANSI or OEM code page is UTF-8 takes no default character: there
+// the strict flags tell a text that does not convert.
+class win32_code_pages : public code_pages {
+ public:
+  bool decode(page p, std::string_view bytes, std::u16string& text) override {
+    text.clear();
+    if (bytes.empty()) return true;
+    if (bytes.size() > INT_MAX / 2) return false;
+    const UINT cp = id(p);
+    const int n = static_cast<int>(bytes.size());
+    const int length = MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, bytes.data(), n, nullptr, 0);
+    if (length <= 0) return false;
+    text.resize(static_cast<std::size_t>(length));
+    return MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, bytes.data(), n, reinterpret_cast<wchar_t*>(text.data()),
+                               length) == length;
+  }
+  bool encode(page p, std::u16string_view text, std::string& bytes) override {
+    bytes.clear();
+    if (text.empty()) return true;
+    if (text.size() > INT_MAX / 4) return false;
+    const UINT cp = id(p);
+    const bool utf8 = (p == page::oem ? GetOEMCP() : GetACP()) == CP_UTF8;
+    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+    BOOL used_default = FALSE;
+    BOOL* used = utf8 ? nullptr : &used_default;
+    const int n = static_cast<int>(text.size());
+    const int size = WideCharToMultiByte(cp, flags, wide_data(text), n, nullptr, 0, nullptr, used);
+    if (size <= 0 || used_default) return false;
+    bytes.resize(static_cast<std::size_t>(size));
+    return WideCharToMultiByte(cp, flags, wide_data(text), n, bytes.data(), size, nullptr, used) == size &&
+           !used_default;
+  }
+
+ private:
+  static UINT id(page p) { return p == page::oem ? CP_OEMCP : CP_ACP; }
+};
+
+// The save steps on Win32, each on the extended form of paths beyond MAX_PATH.
 class win32_save_steps : public save_steps {
  public:
   bool create_temp(const std::string& folder, std::string& temp_path) override {
-    char name[MAX_PATH];
-    if (GetTempFileNameA(folder.c_str(), "rsx", 0, name) == 0) return false;
-    temp_path = name;
-    return true;
+    const std::wstring where = file_api_wide(folder);
+    // GetTempFileNameW takes a folder of at most MAX_PATH - 14 characters; a deeper one gets its name here,
+    // in the same pattern.
+    if (where.size() < MAX_PATH - 14) {
+      wchar_t name[MAX_PATH];
+      if (GetTempFileNameW(where.c_str(), L"rsx", 0, name) == 0) return false;
+      temp_path = utf8_from_wide(name);
+      return true;
+    }
+    const std::wstring base = where.back() == L'\\' ? where : where + L'\\';
+    const unsigned start = GetTickCount() ^ GetCurrentProcessId();
+    for (unsigned i = 0; i < 0x10000; ++i) {
+      wchar_t name[16];
+      wsprintfW(name, L"rsx%X.tmp", (start + i) & 0xFFFF);
+      const std::wstring candidate = base + name;
+      const HANDLE h = CreateFileW(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                   nullptr);
+      if (h != INVALID_HANDLE_VALUE) {
+        CloseHandle(h);
+        temp_path = utf8_from_wide(candidate);
+        return true;
+      }
+      if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    }
+    return false;
   }
   bool write_all(const std::string& path, std::string_view data) override {
-    file_handle f(
-        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    file_handle f(CreateFileW(file_api_wide(path).c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
     if (f.h == INVALID_HANDLE_VALUE) return false;
     while (!data.empty()) {
       const DWORD chunk = data.size() > 0x40000000u ? 0x40000000u : static_cast<DWORD>(data.size());
@@ -47,74 +110,82 @@ class win32_save_steps : public save_steps {
     return FlushFileBuffers(f.h) != 0;
   }
   bool replace(const std::string& from, const std::string& to) override {
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    return MoveFileExW(file_api_wide(from).c_str(), file_api_wide(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
   }
-  void remove(const std::string& path) override { DeleteFileA(path.c_str()); }
+  void remove(const std::string& path) override { DeleteFileW(file_api_wide(path).c_str()); }
 };
 
-// cmd reads a batch file in the OEM code page, and the conversion writes it so. Shown as it stands in the
-// (ANSI) edit control, its accented letters would read as other characters where the user reviews the
-// paths; so a batch file is shown in the ANSI code page when the text comes back to the same bytes, and saved
-// back to OEM. The edit control's user data says which way its text was loaded.
-constexpr LONG_PTR shown_from_oem = 1;
-
-bool is_batch_name(std::string_view path) {
-  if (path.size() < 4) return false;
-  std::string ext(path.substr(path.size() - 4));
-  for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  return ext == ".bat" || ext == ".cmd";
+// The edit control's user data: 0 while its text has no file encoding yet, else the encoding plus one.
+file_encoding stored_encoding(HWND edit, std::string_view path) {
+  const LONG_PTR stored = GetWindowLongPtrW(edit, GWLP_USERDATA);
+  return stored == 0 ? encoding_for_new_file(path) : static_cast<file_encoding>(stored - 1);
 }
 
-bool has_non_ascii(std::string_view text) {
-  for (const char c : text) {
-    if (static_cast<unsigned char>(c) >= 0x80) return true;
-  }
-  return false;
+void store_encoding(HWND edit, file_encoding encoding) {
+  SetWindowLongPtrW(edit, GWLP_USERDATA, static_cast<LONG_PTR>(encoding) + 1);
 }
 
-}  // namespace
-
-bool load_text_file(HWND edit, const char* path) {
-  file_handle f(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+bool load(HWND edit, const char* path) {
+  file_handle f(CreateFileW(file_api_wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                            nullptr));
   if (f.h == INVALID_HANDLE_VALUE) return false;
   LARGE_INTEGER size{};
   // One read of the whole file: keep to what one ReadFile and the edit control can take.
   if (!GetFileSizeEx(f.h, &size) || size.QuadPart >= 0x7FFFFFFF) return false;
-  const DWORD length = static_cast<DWORD>(size.QuadPart);
-  std::unique_ptr<char[]> text(new (std::nothrow) char[length + 1]());
-  if (!text) return false;
+  std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
   DWORD read = 0;
-  if (!ReadFile(f.h, text.get(), length, &read, nullptr)) return false;
-  text[read] = '\0';
-  const std::string_view raw(text.get(), read);
-  std::string shown, back;
-  const bool from_oem = is_batch_name(path) && has_non_ascii(raw) && recode_text(raw, CP_OEMCP, CP_ACP, shown) &&
-                        recode_text(shown, CP_ACP, CP_OEMCP, back) && back == raw && shown.find('\0') == std::string::npos;
-  if (!SetWindowTextA(edit, from_oem ? shown.c_str() : text.get())) return false;
-  SetWindowLongPtrA(edit, GWLP_USERDATA, from_oem ? shown_from_oem : 0);
-  SendMessageA(edit, EM_SETMODIFY, FALSE, 0);
+  if (!ReadFile(f.h, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)) return false;
+  bytes.resize(read);
+  win32_code_pages pages;
+  const std::optional<loaded_text> loaded = decode_document(path, bytes, pages);
+  if (!loaded) return false;
+  const std::wstring text(wide_data(loaded->text), loaded->text.size());
+  if (!SetWindowTextW(edit, text.c_str())) return false;
+  store_encoding(edit, loaded->encoding);
+  SendMessageW(edit, EM_SETMODIFY, FALSE, 0);
   return true;
 }
 
-bool save_text_file(HWND edit, const char* path) {
-  const int length = GetWindowTextLengthA(edit);
-  std::unique_ptr<char[]> text(new (std::nothrow) char[static_cast<std::size_t>(length) + 1]());
-  if (!text) return false;
-  // The length may overstate the text (multi-byte code pages); what was fetched is the text.
-  const int fetched = length > 0 ? GetWindowTextA(edit, text.get(), length + 1) : 0;
+bool save(HWND edit, const char* path) {
+  const int length = GetWindowTextLengthW(edit);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const int fetched = length > 0 ? GetWindowTextW(edit, text.data(), length + 1) : 0;
   if (length > 0 && fetched <= 0) return false;
-  std::string_view data(text.get(), static_cast<std::size_t>(fetched));
-  std::string oem;
-  if (GetWindowLongPtrA(edit, GWLP_USERDATA) == shown_from_oem) {
-    // A character typed that the OEM code page lacks would come out as another ("?" is a wildcard for DEL):
-    // not saved.
-    if (!recode_text(data, CP_ACP, CP_OEMCP, oem)) return false;
-    data = oem;
+  text.resize(static_cast<std::size_t>(fetched));
+  const file_encoding encoding = stored_encoding(edit, path);
+  win32_code_pages pages;
+  std::string bytes;
+  // A character that the file's code page lacks would come out as another ("?" is a wildcard for DEL): not
+  // saved.
+  if (!encode_document(encoding, std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()),
+                       pages, bytes)) {
+    return false;
   }
   win32_save_steps steps;
-  if (!save_replacing(steps, path, data)) return false;
-  SendMessageA(edit, EM_SETMODIFY, FALSE, 0);
+  if (!save_replacing(steps, path, bytes)) return false;
+  store_encoding(edit, encoding);
+  SendMessageW(edit, EM_SETMODIFY, FALSE, 0);
   return true;
+}
+
+}  // namespace
+
+// A file too big for memory fails to load or save like any other; the run that asked goes on.
+bool load_text_file(HWND edit, const char* path) {
+  try {
+    return load(edit, path);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+bool save_text_file(HWND edit, const char* path) {
+  try {
+    return save(edit, path);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
 }
 
 }  // namespace resivex::shell

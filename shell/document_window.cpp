@@ -1,6 +1,7 @@
 // See document_window.h. The window procedure only dispatches; each command has its own function.
 #include "shell/document_window.h"
 
+#include "platform/win32/wide_text.h"
 #include "shell/app.h"
 #include "shell/commands.h"
 #include "shell/document_file.h"
@@ -11,65 +12,69 @@
 
 #include <commdlg.h>
 
-#include <cstring>
+#include <cwchar>
 #include <string>
 
 namespace resivex::shell {
 
 namespace {
 
-constexpr char document_class[] = "MyMDIChild";
+constexpr wchar_t document_class[] = L"MyMDIChild";
 // The style the program has always passed; the MDI client adds the standard styles of a document window.
 constexpr DWORD document_style = 1;
 constexpr int font_height = 18;  // at 96 dots per inch
 // Marks a window while it asks whether to save, so that a second close request does not ask again.
-constexpr char asking_property[] = "resivex.asking";
+constexpr wchar_t asking_property[] = L"resivex.asking";
 
 HWND edit_of(HWND document) { return GetDlgItem(document, IDC_DOCUMENT_EDIT); }
 
-std::string title_of(HWND window) {
-  std::string title(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
-  title.resize(static_cast<std::size_t>(GetWindowTextA(window, title.data(), static_cast<int>(title.size()))));
-  return title;
-}
+// A document's title, the full path of its file, in UTF-8.
+std::string title_of(HWND window) { return window_text_of(window); }
+
+void set_title(HWND window, const std::string& title) { SetWindowTextW(window, wide_from_utf8(title).c_str()); }
 
 bool is_active(HWND document) {
-  return reinterpret_cast<HWND>(SendMessageA(app().client, WM_MDIGETACTIVE, 0, 0)) == document;
+  return reinterpret_cast<HWND>(SendMessageW(app().client, WM_MDIGETACTIVE, 0, 0)) == document;
 }
 
 HFONT create_document_font(HWND document) {
   const HDC dc = GetDC(document);
   const int height = MulDiv(font_height, dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96, 96);
   if (dc) ReleaseDC(document, dc);
-  return CreateFontA(height, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, FF_SWISS, "Calibri");
+  return CreateFontW(height, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, FF_SWISS, L"Calibri");
 }
 
 // --- Commands -------------------------------------------------------------------------------------------
 
 bool command_save_as(HWND document) {
-  char path[MAX_PATH] = "";
+  std::wstring chosen(file_dialog_capacity, L'\0');
   const std::string title = title_of(document);
-  if (!is_untitled(title) && title.size() < sizeof path) title.copy(path, title.size());
-  OPENFILENAMEA ofn{};
+  if (!is_untitled(title)) {
+    const std::wstring current = wide_from_utf8(title);
+    if (current.size() < chosen.size()) current.copy(chosen.data(), current.size());
+  }
+  OPENFILENAMEW ofn{};
   ofn.lStructSize = sizeof ofn;
   ofn.hwndOwner = document;
-  ofn.lpstrFilter = "Text Files (*.txt)\0*.txt\0All Files (*.*)\0*.*\0";
+  ofn.lpstrFilter = L"Text Files (*.txt)\0*.txt\0All Files (*.*)\0*.*\0";
   ofn.nFilterIndex = 1;
-  ofn.lpstrFile = path;
-  ofn.nMaxFile = sizeof path;
-  ofn.lpstrDefExt = "txt";
+  ofn.lpstrFile = chosen.data();
+  ofn.nMaxFile = static_cast<DWORD>(chosen.size());
+  ofn.lpstrDefExt = L"txt";
   ofn.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
-  if (!GetSaveFileNameA(&ofn)) return false;
+  if (!GetSaveFileNameW(&ofn)) return false;
   if (!IsWindow(document)) return false;
-  if (!save_text_file(edit_of(document), path)) {
+  chosen.resize(std::wcslen(chosen.c_str()));
+  const std::string path = utf8_from_wide(chosen);
+  if (!save_text_file(edit_of(document), path.c_str())) {
     show_box(document, resivex::msg::save_failed);
     return false;
   }
-  SetWindowTextA(document, path);
+  set_title(document, path);
   // The Window menu lists the document under its old name until the MDI client rebuilds the list.
-  SendMessageA(app().client, WM_MDIREFRESHMENU, 0, 0);
+  SendMessageW(app().client, WM_MDIREFRESHMENU, 0, 0);
   DrawMenuBar(app().frame);
-  if (is_active(document)) set_document_status(path);
+  if (is_active(document)) set_document_status(path.c_str());
   return true;
 }
 
@@ -83,38 +88,38 @@ bool command_save(HWND document) {
   return true;
 }
 
-void command_to_edit(HWND document, UINT message) { SendMessageA(edit_of(document), message, 0, 0); }
+void command_to_edit(HWND document, UINT message) { SendMessageW(edit_of(document), message, 0, 0); }
 
 // --- Message handlers -----------------------------------------------------------------------------------
 
 LRESULT on_create(HWND document, UINT msg, WPARAM wp, LPARAM lp) {
-  const HWND edit = CreateWindowExA(
-      WS_EX_CLIENTEDGE, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_WANTRETURN,
+  const HWND edit = CreateWindowExW(
+      WS_EX_CLIENTEDGE, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_WANTRETURN,
       CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, document,
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_DOCUMENT_EDIT)), app().instance, nullptr);
   if (edit == nullptr) return -1;
   // Scripts can be long: lift the 32K characters a user may otherwise type into a multi-line edit.
-  SendMessageA(edit, EM_LIMITTEXT, 0, 0);
+  SendMessageW(edit, EM_LIMITTEXT, 0, 0);
   const HFONT font = create_document_font(document);
-  SetWindowLongPtrA(document, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(font));
-  SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  SetWindowLongPtrW(document, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(font));
+  SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
 
   const std::string title = title_of(document);
   if (!is_untitled(title) && !load_text_file(edit, title.c_str())) {
     show_box(nullptr, resivex::msg::load_failed, title.c_str());
     return -1;
   }
-  return DefMDIChildProcA(document, msg, wp, lp);
+  return DefMDIChildProcW(document, msg, wp, lp);
 }
 
 LRESULT on_size(HWND document, UINT msg, WPARAM wp, LPARAM lp) {
   if (wp != SIZE_MINIMIZED) MoveWindow(edit_of(document), 0, 0, LOWORD(lp), HIWORD(lp), TRUE);
-  return DefMDIChildProcA(document, msg, wp, lp);
+  return DefMDIChildProcW(document, msg, wp, lp);
 }
 
 LRESULT on_set_focus(HWND document, UINT msg, WPARAM wp, LPARAM lp) {
   SetFocus(edit_of(document));
-  return DefMDIChildProcA(document, msg, wp, lp);
+  return DefMDIChildProcW(document, msg, wp, lp);
 }
 
 LRESULT on_command(HWND document, WPARAM wp) {
@@ -147,19 +152,19 @@ LRESULT on_mdi_activate(HWND document, UINT msg, WPARAM wp, LPARAM lp) {
   const bool activated = reinterpret_cast<HWND>(lp) == document;
   apply_command_states(states_for(activated, app().gate.busy()));
   set_document_status(activated ? title_of(document).c_str() : "");
-  return DefMDIChildProcA(document, msg, wp, lp);
+  return DefMDIChildProcW(document, msg, wp, lp);
 }
 
 LRESULT on_close(HWND document, UINT msg, WPARAM wp, LPARAM lp) {
   if (!document_may_close(document, true)) return 0;
-  return DefMDIChildProcA(document, msg, wp, lp);
+  return DefMDIChildProcW(document, msg, wp, lp);
 }
 
 LRESULT on_nc_destroy(HWND document, UINT msg, WPARAM wp, LPARAM lp) {
   // The edit control is gone by now, so its font can go too.
-  if (const auto font = reinterpret_cast<HFONT>(GetWindowLongPtrA(document, GWLP_USERDATA))) DeleteObject(font);
-  SetWindowLongPtrA(document, GWLP_USERDATA, 0);
-  return DefMDIChildProcA(document, msg, wp, lp);
+  if (const auto font = reinterpret_cast<HFONT>(GetWindowLongPtrW(document, GWLP_USERDATA))) DeleteObject(font);
+  SetWindowLongPtrW(document, GWLP_USERDATA, 0);
+  return DefMDIChildProcW(document, msg, wp, lp);
 }
 
 LRESULT dispatch(HWND document, UINT msg, WPARAM wp, LPARAM lp) {
@@ -179,7 +184,7 @@ LRESULT dispatch(HWND document, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_NCDESTROY:
       return on_nc_destroy(document, msg, wp, lp);
     default:
-      return DefMDIChildProcA(document, msg, wp, lp);
+      return DefMDIChildProcW(document, msg, wp, lp);
   }
 }
 
@@ -195,19 +200,25 @@ LRESULT CALLBACK document_proc(HWND document, UINT msg, WPARAM wp, LPARAM lp) no
 }  // namespace
 
 bool register_document_class(HINSTANCE instance) {
-  WNDCLASSEXA wc = program_window_class(instance, document_proc, document_class, COLOR_3DFACE);
-  return RegisterClassExA(&wc) != 0;
+  WNDCLASSEXW wc = program_window_class(instance, document_proc, document_class, COLOR_3DFACE);
+  return RegisterClassExW(&wc) != 0;
 }
 
 namespace {
 
 // The document window that shows this file, or null.
 HWND document_of_file(const char* path) {
+  const std::wstring wanted = wide_from_utf8(path);
   for (HWND w = GetWindow(app().client, GW_CHILD); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
-    char name[16] = "";
-    GetClassNameA(w, name, sizeof name);
-    // Windows file names ignore the case of letters.
-    if (std::strcmp(name, document_class) == 0 && lstrcmpiA(title_of(w).c_str(), path) == 0) return w;
+    wchar_t name[16] = L"";
+    GetClassNameW(w, name, 16);
+    if (std::wcscmp(name, document_class) != 0) continue;
+    const std::wstring title = wide_from_utf8(title_of(w));
+    // Windows file names ignore the case of letters, of every script, as the file system folds it.
+    if (CompareStringOrdinal(title.c_str(), static_cast<int>(title.size()), wanted.c_str(),
+                             static_cast<int>(wanted.size()), TRUE) == CSTR_EQUAL) {
+      return w;
+    }
   }
   return nullptr;
 }
@@ -220,35 +231,36 @@ bool create_document_window(const char* title) {
   if (!is_untitled(title)) {
     if (const HWND existing = document_of_file(title)) {
       const HWND edit = edit_of(existing);
-      if (SendMessageA(edit, EM_GETMODIFY, 0, 0) != 0 &&
+      if (SendMessageW(edit, EM_GETMODIFY, 0, 0) != 0 &&
           show_box(existing, msg::replace_edited_document, title) != IDYES) {
         return true;  // the user keeps the edits, and may save them over the new file knowingly
       }
       if (!load_text_file(edit, title)) show_box(nullptr, resivex::msg::load_failed, title);
-      SendMessageA(app().client, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(existing), 0);
+      SendMessageW(app().client, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(existing), 0);
       return true;
     }
   }
-  MDICREATESTRUCTA mcs{};
+  const std::wstring wide_title = wide_from_utf8(title);
+  MDICREATESTRUCTW mcs{};
   mcs.szClass = document_class;
-  mcs.szTitle = title;
+  mcs.szTitle = wide_title.c_str();
   mcs.hOwner = app().instance;
   mcs.x = mcs.y = mcs.cx = mcs.cy = CW_USEDEFAULT;
   mcs.style = document_style;
-  return SendMessageA(app().client, WM_MDICREATE, 0, reinterpret_cast<LPARAM>(&mcs)) != 0;
+  return SendMessageW(app().client, WM_MDICREATE, 0, reinterpret_cast<LPARAM>(&mcs)) != 0;
 }
 
 bool document_may_close(HWND document, bool can_cancel) {
-  if (GetPropA(document, asking_property) != nullptr) return false;
+  if (GetPropW(document, asking_property) != nullptr) return false;
   const HWND edit = edit_of(document);
-  const bool modified = edit != nullptr && SendMessageA(edit, EM_GETMODIFY, 0, 0) != 0;
+  const bool modified = edit != nullptr && SendMessageW(edit, EM_GETMODIFY, 0, 0) != 0;
   const auto ask = [&] {
     // Show the user which document the question is about.
-    SendMessageA(app().client, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(document), 0);
-    SetPropA(document, asking_property, reinterpret_cast<HANDLE>(1));
+    SendMessageW(app().client, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(document), 0);
+    SetPropW(document, asking_property, reinterpret_cast<HANDLE>(1));
     const std::string title = title_of(document);
     const int answer = show_box(document, can_cancel ? msg::save_changes : msg::save_changes_before_end, title.c_str());
-    RemovePropA(document, asking_property);
+    RemovePropW(document, asking_property);
     return answer == IDYES ? save_answer::yes : answer == IDNO ? save_answer::no : save_answer::cancel;
   };
   // The question pumps messages: the window may be gone by the time it is answered.

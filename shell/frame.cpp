@@ -18,14 +18,14 @@ static_assert(std_filenew == STD_FILENEW && std_fileopen == STD_FILEOPEN && std_
 
 namespace {
 
-constexpr char frame_class[] = "MyMDIWindow";
-constexpr char frame_title[] = "WINAPI version of RESIVEX V" RESIVEX_VERSION " compiled with Visual Studio";
-constexpr char status_hint[] = "Process Regshot output .TXT file";
+constexpr wchar_t frame_class[] = L"MyMDIWindow";
+constexpr wchar_t frame_title[] = L"WINAPI version of RESIVEX V" RESIVEX_VERSION " compiled with Visual Studio";
+constexpr wchar_t status_hint[] = L"Process Regshot output .TXT file";
 
 HWND create_mdi_client(HWND frame) {
   CLIENTCREATESTRUCT ccs{app().window_menu, IDM_WINDOW_FIRST_CHILD};
   const HWND client =
-      CreateWindowExA(WS_EX_CLIENTEDGE, "mdiclient", nullptr, WS_CHILD | WS_CLIPCHILDREN | WS_VSCROLL | WS_HSCROLL,
+      CreateWindowExW(WS_EX_CLIENTEDGE, L"mdiclient", nullptr, WS_CHILD | WS_CLIPCHILDREN | WS_VSCROLL | WS_HSCROLL,
                       CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, frame,
                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_MDI_CLIENT)), app().instance, &ccs);
   if (client != nullptr) ShowWindow(client, SW_SHOW);
@@ -34,23 +34,23 @@ HWND create_mdi_client(HWND frame) {
 
 HWND create_status_bar(HWND frame) {
   const HWND status =
-      CreateWindowExA(0, STATUSCLASSNAMEA, nullptr, WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, frame,
+      CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, frame,
                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_STATUS_BAR)), app().instance, nullptr);
   if (status == nullptr) return nullptr;
   int edges[] = {IDC_STATUS_EDGE_0, IDC_STATUS_EDGE_1, -1};
-  SendMessageA(status, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(edges));
-  SendMessageA(status, SB_SETTEXTA, IDC_STATUS_PART_HINT, reinterpret_cast<LPARAM>(status_hint));
+  SendMessageW(status, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(edges));
+  SendMessageW(status, SB_SETTEXTW, IDC_STATUS_PART_HINT, reinterpret_cast<LPARAM>(status_hint));
   return status;
 }
 
 HWND create_toolbar(HWND frame) {
   const HWND toolbar =
-      CreateWindowExA(0, TOOLBARCLASSNAMEA, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, frame,
+      CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, frame,
                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_TOOLBAR)), app().instance, nullptr);
   if (toolbar == nullptr) return nullptr;
-  SendMessageA(toolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+  SendMessageW(toolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
   TBADDBITMAP bitmaps{HINST_COMMCTRL, IDB_STD_SMALL_COLOR};
-  SendMessageA(toolbar, TB_ADDBITMAP, 0, reinterpret_cast<LPARAM>(&bitmaps));
+  SendMessageW(toolbar, TB_ADDBITMAP, 0, reinterpret_cast<LPARAM>(&bitmaps));
   const command_states initial = states_for(false, false);
   TBBUTTON buttons[toolbar_button_count]{};
   for (int i = 0; i < toolbar_button_count; ++i) {
@@ -60,7 +60,7 @@ HWND create_toolbar(HWND frame) {
     buttons[i].fsState = static_cast<BYTE>(!b.separator && toolbar_button_enabled(b.id, initial) ? TBSTATE_ENABLED : 0);
     buttons[i].fsStyle = static_cast<BYTE>(b.separator ? TBSTYLE_SEP : TBSTYLE_BUTTON);
   }
-  SendMessageA(toolbar, TB_ADDBUTTONSA, toolbar_button_count, reinterpret_cast<LPARAM>(buttons));
+  SendMessageW(toolbar, TB_ADDBUTTONSW, toolbar_button_count, reinterpret_cast<LPARAM>(buttons));
   return toolbar;
 }
 
@@ -84,8 +84,8 @@ LRESULT on_size(HWND frame, WPARAM wp) {
   // A minimised frame has no client area to share out.
   if (wp == SIZE_MINIMIZED) return 0;
   const app_state& a = app();
-  SendMessageA(a.toolbar, TB_AUTOSIZE, 0, 0);
-  SendMessageA(a.status, WM_SIZE, 0, 0);
+  SendMessageW(a.toolbar, TB_AUTOSIZE, 0, 0);
+  SendMessageW(a.status, WM_SIZE, 0, 0);
   RECT client{}, status{}, toolbar{};
   GetClientRect(frame, &client);
   GetWindowRect(a.status, &status);
@@ -126,7 +126,7 @@ LRESULT on_command(HWND frame, WPARAM wp, LPARAM lp) {
       command_arrange_icons();
       break;
     case frame_command::window_list:
-      return DefFrameProcA(frame, app().client, WM_COMMAND, wp, lp);
+      return DefFrameProcW(frame, app().client, WM_COMMAND, wp, lp);
     case frame_command::to_active_document:
       command_to_active_document(wp, lp);
       break;
@@ -179,7 +179,7 @@ LRESULT dispatch(HWND frame, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_DESTROY:
       return on_destroy();
     default:
-      return DefFrameProcA(frame, app().client, msg, wp, lp);
+      return DefFrameProcW(frame, app().client, msg, wp, lp);
   }
 }
 
@@ -195,13 +195,13 @@ LRESULT CALLBACK frame_proc(HWND frame, UINT msg, WPARAM wp, LPARAM lp) noexcept
 }  // namespace
 
 bool register_frame_class(HINSTANCE instance) {
-  WNDCLASSEXA wc = program_window_class(instance, frame_proc, frame_class, COLOR_3DSHADOW);
-  wc.lpszMenuName = "MAIN";
-  return RegisterClassExA(&wc) != 0;
+  WNDCLASSEXW wc = program_window_class(instance, frame_proc, frame_class, COLOR_3DSHADOW);
+  wc.lpszMenuName = L"MAIN";
+  return RegisterClassExW(&wc) != 0;
 }
 
 HWND create_frame(HINSTANCE instance) {
-  return CreateWindowExA(WS_EX_APPWINDOW, frame_class, frame_title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+  return CreateWindowExW(WS_EX_APPWINDOW, frame_class, frame_title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance,
                          nullptr);
 }

@@ -1,6 +1,7 @@
 // See ui_state.h.
 #include "shell/ui_state.h"
 
+#include "platform/win32/wide_text.h"
 #include "shell/app.h"
 #include "shell/resource.h"
 
@@ -39,17 +40,18 @@ void apply_command_states(const command_states& states) {
   }
   for (const toolbar_button& b : toolbar_buttons) {
     if (b.separator) continue;
-    SendMessageA(a.toolbar, TB_ENABLEBUTTON, b.id, MAKELPARAM(toolbar_button_enabled(b.id, states), 0));
+    SendMessageW(a.toolbar, TB_ENABLEBUTTON, b.id, MAKELPARAM(toolbar_button_enabled(b.id, states), 0));
   }
 }
 
 void refresh_command_states() {
-  const bool active = SendMessageA(app().client, WM_MDIGETACTIVE, 0, 0) != 0;
+  const bool active = SendMessageW(app().client, WM_MDIGETACTIVE, 0, 0) != 0;
   apply_command_states(states_for(active, app().gate.busy()));
 }
 
 void set_document_status(const char* text) {
-  SendMessageA(app().status, SB_SETTEXTA, IDC_STATUS_PART_DOCUMENT, reinterpret_cast<LPARAM>(text));
+  const std::wstring wide = wide_from_utf8(text);
+  SendMessageW(app().status, SB_SETTEXTW, IDC_STATUS_PART_DOCUMENT, reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
 }  // namespace resivex::shell

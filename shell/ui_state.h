@@ -10,7 +10,7 @@ namespace resivex::shell {
 void apply_command_states(const command_states& states);
 // Applies the states for the present active document and conversion.
 void refresh_command_states();
-// Shows text in the status-bar part of the active document.
+// Shows text (UTF-8) in the status-bar part of the active document.
 void set_document_status(const char* text);
 
 }  // namespace resivex::shell

@@ -46,17 +46,20 @@ GUI_CASE(conversion_in_progress_holds_off_open_and_drops) {
     check(open.size() == 1 && open[0].window == box.window, "only the run's own box is open");
     p.press(box, IDOK);
   }
-  for (const std::string& t : {outputs_of(first).bat, outputs_of(first).reg, outputs_of(first).mods}) p.document(t);
+  const std::vector<std::string> windows = outputs_of(first).windows();
+  for (const std::string& t : windows) p.document(t);
   check(p.dialogs_after_pending_commands().empty(), "nothing more after the run");
-  check_equal(static_cast<long long>(p.documents().size()), 3, "result windows of the one run");
+  check_equal(static_cast<long long>(p.documents().size()), static_cast<long long>(windows.size()),
+              "result windows of the one run");
   check(!file_exists(outputs_of(second).bat), "the report dropped during the run was not converted");
   check_menus(p, {true, false});
   check_toolbar(p, {true, false});
 
   // Once the run is over, a drop converts again.
   p.probe(probe_drop, second);
-  p.document(outputs_of(second).mods);
-  check_equal(static_cast<long long>(p.documents().size()), 6, "result windows of both runs");
+  for (const std::string& t : outputs_of(second).windows()) p.document(t);
+  check_equal(static_cast<long long>(p.documents().size()), 2 * static_cast<long long>(windows.size()),
+              "result windows of both runs");
 }
 
 GUI_CASE(exit_during_a_conversion_waits_for_its_end) {
@@ -116,7 +119,8 @@ GUI_CASE(closing_a_document_with_unsaved_edits_asks_first) {
   const outputs out = outputs_of(report);
   program p(ctx.install(), {report}, ctx.work);
   const HWND bat = p.document(out.bat), reg = p.document(out.reg), mods = p.document(out.mods);
-  const std::string mods_text = read_file(out.mods), reg_text = read_file(out.reg);
+  const std::string mods_bytes = read_file(out.mods), reg_text = script_text(out.reg);
+  const std::string mods_text = script_text(out.mods), reg_mark = read_file(out.reg).substr(0, 2);
 
   // Unchanged: it closes without a question.
   p.close(bat);
@@ -133,13 +137,14 @@ GUI_CASE(closing_a_document_with_unsaved_edits_asks_first) {
   p.close(mods);
   p.press(p.wait_dialog("RESIVEX"), IDNO);
   wait_until("the document to close after No", [&] { return !IsWindow(mods); });
-  check_equal(read_file(out.mods), mods_text, "No leaves the file as it was");
+  check_equal(read_file(out.mods), mods_bytes, "No leaves the file as it was");
 
   p.type(p.edit_of(reg), "; reviewed\r");
   p.close(reg);
   p.press(p.wait_dialog("RESIVEX"), IDYES);
   wait_until("the document to close after Yes", [&] { return !IsWindow(reg); });
-  check_equal(read_file(out.reg), reg_text + "; reviewed\r\n", "Yes saves the edits");
+  check_equal(script_text(out.reg), reg_text + "; reviewed\r\n", "Yes saves the edits");
+  check_equal(read_file(out.reg).substr(0, 2), reg_mark, "the removal script keeps its encoding");
 
   // A document without a file asks for a name; cancelling that keeps the window open.
   p.command(IDM_FILE_NEW);
@@ -156,7 +161,7 @@ GUI_CASE(closing_a_document_with_unsaved_edits_asks_first) {
   const std::string notes = ctx.work + "\\notes.txt";
   p.choose_file(p.wait_dialog("Save As"), notes);
   wait_until("the new document to close once saved", [&] { return !IsWindow(untitled); });
-  check_equal(read_file(notes), "notes", "the new document's file");
+  check_equal(read_file(notes), "\xEF\xBB\xBFnotes", "the new document's file, in UTF-8 with its mark");
 }
 
 GUI_CASE(exit_with_unsaved_edits_asks_first) {
@@ -181,12 +186,12 @@ GUI_CASE(exit_with_unsaved_edits_asks_first) {
     program p(exe, {report}, ctx.work);
     const HWND reg = p.document(out.reg);
     p.document(out.mods);
-    const std::string original = read_file(out.reg);
+    const std::string original = script_text(out.reg);
     p.type(p.edit_of(reg), "; keep\r");
     p.command(IDM_FILE_EXIT);
     p.press(p.wait_dialog("RESIVEX"), IDYES);
     check_equal(p.wait_exit(), 0, "exit code after Yes");
-    check_equal(read_file(out.reg), original + "; keep\r\n", "Yes saves the edits before the end");
+    check_equal(script_text(out.reg), original + "; keep\r\n", "Yes saves the edits before the end");
   }
 }
 
@@ -200,17 +205,20 @@ GUI_CASE(dropped_report_is_converted_like_an_opened_one) {
   check(p.dialogs_after_pending_commands().empty() && p.documents().empty(), "a dropped folder is passed over");
 
   p.probe(probe_drop, first);
-  for (const std::string& t : {outputs_of(first).bat, outputs_of(first).reg, outputs_of(first).mods}) {
+  const std::vector<std::string> windows = outputs_of(first).windows();
+  for (const std::string& t : windows) {
     const HWND doc = p.document(t);
-    check_equal(window_text(p.edit_of(doc)), read_file(t), "text of the result window " + t);
+    check_equal(window_text(p.edit_of(doc)), script_text(t), "text of the result window " + t);
   }
-  check_equal(static_cast<long long>(p.documents().size()), 3, "result windows of the dropped report");
+  check_equal(static_cast<long long>(p.documents().size()), static_cast<long long>(windows.size()),
+              "result windows of the dropped report");
 
   // Several reports dropped at once are converted one after the other.
   p.probe(probe_drop, second + "|" + third);
-  p.document(outputs_of(second).mods);
-  p.document(outputs_of(third).mods);
-  check_equal(static_cast<long long>(p.documents().size()), 9, "result windows of three reports");
+  for (const std::string& t : outputs_of(second).windows()) p.document(t);
+  for (const std::string& t : outputs_of(third).windows()) p.document(t);
+  check_equal(static_cast<long long>(p.documents().size()), 3 * static_cast<long long>(windows.size()),
+              "result windows of three reports");
 }
 
 GUI_CASE(result_file_that_cannot_be_read_gets_no_window) {
@@ -236,10 +244,11 @@ GUI_CASE(result_file_that_cannot_be_read_gets_no_window) {
   check_equal(creation.text, "MDI Child creation failed.", "message for the window that was not created");
   check(creation.owner == p.frame(), "that message belongs to the program's window");
   p.press(creation, IDOK);
-  p.document(out.reg);
-  p.document(out.mods);
+  const std::vector<std::string> windows = out.windows();
+  for (std::size_t i = 1; i < windows.size(); ++i) p.document(windows[i]);
   check(p.dialogs_after_pending_commands().empty(), "the run completes");
-  check_equal(static_cast<long long>(p.documents().size()), 2, "windows of the two readable results");
+  check_equal(static_cast<long long>(p.documents().size()), static_cast<long long>(windows.size()) - 1,
+              "windows of the readable results");
 }
 
 GUI_CASE(run_that_must_end_the_program_asks_to_save_then_ends_it) {
@@ -268,7 +277,7 @@ GUI_CASE(run_that_must_end_the_program_asks_to_save_then_ends_it) {
   const std::string notes = ctx.work + "\\notes.txt";
   p.choose_file(p.wait_dialog("Save As"), notes);
   check_equal(p.wait_exit(), 0, "exit code of a run that could not create its batch file");
-  check_equal(read_file(notes), "notes", "the document saved before the end");
+  check_equal(read_file(notes), "\xEF\xBB\xBFnotes", "the document saved before the end");
 }
 
 }  // namespace resivex::gui_test

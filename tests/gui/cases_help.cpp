@@ -34,6 +34,24 @@ HWND foreign_window(DWORD own_pid, const std::string& title_part) {
   return search.window;
 }
 
+// Help/Help opens a viewer on the help text: it names the program's outputs. The viewer is closed again.
+void check_help_opens_a_viewer(program& p) {
+  p.command(IDM_HELP_HELP);
+  HWND viewer = nullptr;
+  wait_until("a viewer showing RESIVEX.TXT", [&] { return (viewer = foreign_window(p.pid(), "RESIVEX")) != nullptr; });
+  check(p.dialogs_after_pending_commands().empty(), "no message box from Help");
+  const HWND text = FindWindowExA(viewer, nullptr, "Edit", nullptr);
+  check(text != nullptr, "the viewer has a text area");
+  check(window_text(text).find("do_not_modify_list.TXT") != std::string::npos, "the viewer shows the help text");
+  DWORD viewer_pid = 0;
+  GetWindowThreadProcessId(viewer, &viewer_pid);
+  PostMessageW(viewer, WM_CLOSE, 0, 0);
+  if (const HANDLE h = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, viewer_pid)) {
+    if (WaitForSingleObject(h, default_wait_ms) == WAIT_TIMEOUT) TerminateProcess(h, 0);
+    CloseHandle(h);
+  }
+}
+
 }  // namespace
 
 GUI_CASE(about_box_tells_what_the_program_is) {
@@ -50,23 +68,24 @@ GUI_CASE(about_box_tells_what_the_program_is) {
 }
 
 GUI_CASE(help_opens_the_help_text_beside_the_program) {
-  const std::string exe = ctx.install(true);
+  program p(ctx.install(true), {}, ctx.work);
+  check_help_opens_a_viewer(p);
+}
+
+GUI_CASE(help_opens_the_help_text_of_a_program_in_a_cyrillic_folder) {
+  program p(ctx.install(true, "Программа"), {}, ctx.work);
+  check_help_opens_a_viewer(p);
+}
+
+GUI_CASE(help_without_help_text_names_a_cyrillic_folder_as_it_is) {
+  const std::string exe = ctx.install(false, "Программа");
   program p(exe, {}, ctx.work);
   p.command(IDM_HELP_HELP);
-  HWND viewer = nullptr;
-  wait_until("a viewer showing RESIVEX.TXT", [&] { return (viewer = foreign_window(p.pid(), "RESIVEX")) != nullptr; });
-  check(p.dialogs_after_pending_commands().empty(), "no message box from Help");
-  // The viewer shows the help text: it names the program's outputs.
-  const HWND text = FindWindowExA(viewer, nullptr, "Edit", nullptr);
-  check(text != nullptr, "the viewer has a text area");
-  check(window_text(text).find("do_not_modify_list.TXT") != std::string::npos, "the viewer shows the help text");
-  DWORD viewer_pid = 0;
-  GetWindowThreadProcessId(viewer, &viewer_pid);
-  PostMessageA(viewer, WM_CLOSE, 0, 0);
-  if (const HANDLE h = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, viewer_pid)) {
-    if (WaitForSingleObject(h, default_wait_ms) == WAIT_TIMEOUT) TerminateProcess(h, 0);
-    CloseHandle(h);
-  }
+  const dialog box = p.wait_dialog("Error");
+  check_equal(box.text,
+              "File " + ctx.work + "\\Программа\\RESIVEX.TXT not found in same directory as RESIVEX.EXE.\n",
+              "message for a missing help text");
+  p.press(box, IDOK);
 }
 
 GUI_CASE(help_without_help_text_tells_where_it_looked) {
@@ -93,11 +112,12 @@ GUI_CASE(open_dialog_converts_the_chosen_report) {
 
   p.command(IDM_FILE_OPEN);
   p.choose_file(p.wait_dialog("Open"), report);
-  for (const std::string& t : {out.bat, out.reg, out.mods}) {
+  for (const std::string& t : out.windows()) {
     const HWND doc = p.document(t);
-    check_equal(window_text(p.edit_of(doc)), read_file(t), "text of the result window " + t);
+    check_equal(window_text(p.edit_of(doc)), script_text(t), "text of the result window " + t);
   }
-  check_equal(static_cast<long long>(p.documents().size()), 3, "number of result windows");
+  check_equal(static_cast<long long>(p.documents().size()), static_cast<long long>(out.windows().size()),
+              "number of result windows");
   check_menus(p, {true, false});
   check_toolbar(p, {true, false});
 }

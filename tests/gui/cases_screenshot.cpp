@@ -65,7 +65,7 @@ GUI_CASE(screenshot_of_a_real_report) {
   program p(ctx.install(), {report}, ctx.work);
   const HWND bat = p.document(out.bat), reg = p.document(out.reg), mods = p.document(out.mods);
   check(read_file(out.bat).find("DEL ") != std::string::npos, "the batch file deletes left-overs");
-  check(read_file(out.reg).find("[-") != std::string::npos, "the removal script deletes keys");
+  check(script_text(out.reg).find("[-") != std::string::npos, "the removal script deletes keys");
 
   SetWindowPos(p.frame(), nullptr, 0, 0, 1024, 740, SWP_NOZORDER | SWP_NOACTIVATE);
   // The batch file in front: it is the one a user reads first.

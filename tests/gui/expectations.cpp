@@ -149,38 +149,43 @@ void check_status_bar(program& p, const std::string& document_title) {
 outputs outputs_of(const std::string& report) {
   const std::size_t dot = report.find_last_of('.');
   const std::string stem = report.substr(0, dot);
-  return {stem + ".bat", stem + ".reg", stem + "_mods.reg", stem + "_errors.txt"};
+  return {stem + ".bat", stem + ".reg", stem + "_mods.reg", stem + "_undo.reg", stem + "_restore.reg",
+          stem + "_errors.txt"};
 }
 
-std::string make_report(const std::string& folder, const std::string& name) {
+std::string script_text(const std::string& path) {
+  const std::string ext = path.size() >= 4 ? path.substr(path.size() - 4) : "";
+  const bool batch = ext == ".bat" || ext == ".BAT" || ext == ".cmd" || ext == ".CMD";
+  return file_text(path, batch ? CP_OEMCP : CP_ACP);
+}
+
+std::string make_report(const std::string& folder, const std::string& name, report_build build,
+                        const std::vector<report_section>& sections) {
   const std::string leftover = folder + "\\" + name + " leftovers";
   make_folder(leftover);
   write_file(leftover + "\\cache.dat", "data");
   write_file(folder + "\\" + name + " stray.log", "log");
   const std::string report = folder + "\\" + name + ".txt";
-  std::string text =
-      "Regshot 1.9.1 x64 ANSI (beta r321)\r\n"
-      "Comments: \r\n"
-      "Datetime: 2026-12-07 05:39:19, 2026-12-07 05:39:25\r\n"
-      "Computer: VM, VM\r\n"
-      "Username: root, root\r\n"
-      "\r\n"
-      "----------------------------------\r\n"
-      "Folders added: 1\r\n"
-      "----------------------------------\r\n" +
-      leftover +
-      "\r\n0x00000010\r\n"
-      "\r\n"
-      "----------------------------------\r\n"
-      "Files added: 2\r\n"
-      "----------------------------------\r\n" +
-      leftover + "\\cache.dat\r\n2026-12-07 05:39:25, 0x00000020, 4\r\n" + folder + "\\" + name +
-      " stray.log\r\n2026-12-07 05:39:25, 0x00000020, 3\r\n"
-      "\r\n"
-      "----------------------------------\r\n"
-      "Total changes: 3\r\n"
-      "----------------------------------\r\n";
-  write_file(report, text);
+  const std::string dashes = "----------------------------------\r\n";
+  std::string text = std::string(build == report_build::unicode ? "Regshot 1.9.1 x64 Unicode (beta r321)\r\n"
+                                                                : "Regshot 1.9.1 x64 ANSI (beta r321)\r\n") +
+                     "Comments: \r\n"
+                     "Datetime: 2026-12-07 05:39:19, 2026-12-07 05:39:25\r\n"
+                     "Computer: VM, VM\r\n"
+                     "Username: root, root\r\n"
+                     "\r\n";
+  std::size_t changes = 3;
+  for (const report_section& section : sections) {
+    text += dashes + section.title + ": " + std::to_string(section.entries.size()) + "\r\n" + dashes;
+    for (const std::string& entry : section.entries) text += entry + "\r\n";
+    text += "\r\n";
+    changes += section.entries.size();
+  }
+  text += dashes + "Folders added: 1\r\n" + dashes + leftover + "\r\n0x00000010\r\n\r\n" + dashes +
+          "Files added: 2\r\n" + dashes + leftover + "\\cache.dat\r\n2026-12-07 05:39:25, 0x00000020, 4\r\n" +
+          folder + "\\" + name + " stray.log\r\n2026-12-07 05:39:25, 0x00000020, 3\r\n\r\n" + dashes +
+          "Total changes: " + std::to_string(changes) + "\r\n" + dashes;
+  write_file(report, build == report_build::unicode ? utf16le(text) : in_code_page(text, CP_ACP));
   return report;
 }
 

@@ -5,6 +5,7 @@
 #include "tests/gui/harness.h"
 
 #include <string>
+#include <vector>
 
 namespace resivex::gui_test {
 
@@ -26,12 +27,31 @@ void check_status_bar(program& p, const std::string& document_title);
 
 // The output paths that a conversion of report derives (the report's name with its extension replaced).
 struct outputs {
-  std::string bat, reg, mods, errors;
+  std::string bat, reg, mods, undo, restore, errors;
+  // The scripts a run shows in result windows, in the order it opens them (the error list only when it has
+  // entries).
+  std::vector<std::string> windows() const { return {bat, reg, mods, undo, restore}; }
 };
 outputs outputs_of(const std::string& report);
 
+// The text of a script as the program that runs it reads it (UTF-8): cmd reads a batch file in the OEM code
+// page; regedit and text viewers read by the byte-order mark, without one in the ANSI code page. What a
+// document window on the file must show.
+std::string script_text(const std::string& path);
+
+// How Regshot wrote a report: its ANSI builds in the ANSI code page, its Unicode builds in UTF-16LE (without
+// a byte-order mark).
+enum class report_build { ansi, unicode };
+
 // A small comparison report, in Regshot 1.9.1's layout, whose left-overs exist on this machine: a folder
-// with a file in it, and a file beside the report. Returns the report's path.
-std::string make_report(const std::string& folder, const std::string& name);
+// "NAME leftovers" with a file in it, and a file "NAME stray.log" beside the report, which is NAME.txt;
+// lines adds more entries (each with its section's title and count) before the folders. Returns the
+// report's path.
+struct report_section {
+  std::string title;  // "Keys added"
+  std::vector<std::string> entries;
+};
+std::string make_report(const std::string& folder, const std::string& name, report_build build = report_build::ansi,
+                        const std::vector<report_section>& sections = {});
 
 }  // namespace resivex::gui_test

@@ -8,9 +8,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
-#include <thread>
 
 namespace resivex::gui_test {
 
@@ -20,7 +17,7 @@ constexpr int message_timeout_ms = 5000;
 
 LRESULT send(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
   DWORD_PTR result = 0;
-  if (!SendMessageTimeoutA(window, msg, wp, lp, SMTO_NORMAL, message_timeout_ms, &result)) {
+  if (!SendMessageTimeoutW(window, msg, wp, lp, SMTO_NORMAL, message_timeout_ms, &result)) {
     fail("no answer from window " + class_of(window) + " to message " + std::to_string(msg));
   }
   return static_cast<LRESULT>(result);
@@ -126,73 +123,157 @@ void wait_until(const std::string& what, const std::function<bool()>& condition,
   }
 }
 
-// --- Files ----------------------------------------------------------------------------------------------
+// --- Text and files ------------------------------------------------------------------------------------
+
+std::wstring wide(const std::string& text) {
+  if (text.empty()) return {};
+  const int n = static_cast<int>(text.size());
+  const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), n, nullptr, 0);
+  if (length <= 0) fail("not UTF-8: " + text);
+  std::wstring out(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), n, out.data(), length);
+  return out;
+}
+
+std::string utf8(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int n = static_cast<int>(text.size());
+  const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), n, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), n, out.data(), length, nullptr, nullptr);
+  return out;
+}
+
+namespace {
+bool to_code_page(const std::string& text, unsigned code_page, std::string& out) {
+  const std::wstring w = wide(text);
+  out.clear();
+  if (w.empty()) return true;
+  BOOL used_default = FALSE;
+  const int n = static_cast<int>(w.size());
+  const int length = WideCharToMultiByte(code_page, WC_NO_BEST_FIT_CHARS, w.data(), n, nullptr, 0, nullptr, &used_default);
+  out.assign(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(code_page, WC_NO_BEST_FIT_CHARS, w.data(), n, out.data(), length, nullptr, &used_default);
+  return length > 0 && !used_default;
+}
+}  // namespace
+
+std::string in_code_page(const std::string& text, unsigned code_page) {
+  std::string out;
+  if (!to_code_page(text, code_page, out)) fail("code page " + std::to_string(code_page) + " cannot hold " + text);
+  return out;
+}
+
+bool fits_code_page(const std::string& text, unsigned code_page) {
+  std::string out;
+  return to_code_page(text, code_page, out);
+}
+
+std::string utf16le(const std::string& text) {
+  std::string bytes;
+  for (const wchar_t unit : wide(text)) {
+    bytes.push_back(static_cast<char>(unit & 0xFF));
+    bytes.push_back(static_cast<char>(unit >> 8));
+  }
+  return bytes;
+}
 
 std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in)
-    fail("cannot read " + path + " (attributes " + std::to_string(GetFileAttributesA(path.c_str())) + ", error " +
-         std::to_string(GetLastError()) + ")");
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
+  const HANDLE f = CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) {
+    fail("cannot read " + path + " (attributes " + std::to_string(GetFileAttributesW(wide(path).c_str())) +
+         ", error " + std::to_string(GetLastError()) + ")");
+  }
+  std::string bytes;
+  char chunk[65536];
+  DWORD got = 0;
+  while (ReadFile(f, chunk, sizeof chunk, &got, nullptr) && got > 0) bytes.append(chunk, got);
+  CloseHandle(f);
+  return bytes;
+}
+
+std::string file_text(const std::string& path, unsigned code_page) {
+  const std::string bytes = read_file(path);
+  if (bytes.rfind("\xFF\xFE", 0) == 0) {
+    std::wstring text;
+    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+      text.push_back(static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) |
+                                          static_cast<unsigned char>(bytes[i + 1]) << 8));
+    }
+    return utf8(text);
+  }
+  if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) return bytes.substr(3);
+  if (bytes.empty()) return bytes;
+  const int n = static_cast<int>(bytes.size());
+  std::wstring text(static_cast<std::size_t>(MultiByteToWideChar(code_page, 0, bytes.data(), n, nullptr, 0)), L'\0');
+  MultiByteToWideChar(code_page, 0, bytes.data(), n, text.data(), static_cast<int>(text.size()));
+  return utf8(text);
 }
 
 void write_file(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-  if (!out) fail("cannot write " + path);
+  const HANDLE f = CreateFileW(wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                               nullptr);
+  if (f == INVALID_HANDLE_VALUE) fail("cannot write " + path + " (error " + std::to_string(GetLastError()) + ")");
+  DWORD written = 0;
+  const bool ok = bytes.empty() || (WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                                    written == bytes.size());
+  CloseHandle(f);
+  if (!ok) fail("cannot write " + path);
 }
 
-bool file_exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool file_exists(const std::string& path) {
+  return GetFileAttributesW(wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 void make_folder(const std::string& path) {
-  if (!CreateDirectoryA(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+  if (!CreateDirectoryW(wide(path).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
     fail("cannot create folder " + path);
   }
 }
 
 std::vector<std::string> folder_entries(const std::string& folder) {
   std::vector<std::string> names;
-  WIN32_FIND_DATAA data;
-  const HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
+  WIN32_FIND_DATAW data;
+  const HANDLE find = FindFirstFileW(wide(folder + "\\*").c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) return names;
   do {
-    const std::string name = data.cFileName;
+    const std::string name = utf8(data.cFileName);
     if (name != "." && name != "..") names.push_back(name);
-  } while (FindNextFileA(find, &data));
+  } while (FindNextFileW(find, &data));
   FindClose(find);
   std::sort(names.begin(), names.end());
   return names;
 }
 
 void remove_tree(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const std::wstring w = wide(path);
+  const DWORD attributes = GetFileAttributesW(w.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return;
-  SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  SetFileAttributesW(w.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-    DeleteFileA(path.c_str());
+    DeleteFileW(w.c_str());
     return;
   }
   for (const std::string& name : folder_entries(path)) remove_tree(path + "\\" + name);
-  RemoveDirectoryA(path.c_str());
+  RemoveDirectoryW(w.c_str());
 }
 
 // --- Windows --------------------------------------------------------------------------------------------
 
 std::string window_text(HWND window) {
   const auto length = static_cast<std::size_t>(send(window, WM_GETTEXTLENGTH, 0, 0));
-  std::string text(length + 1, '\0');
+  std::wstring text(length + 1, L'\0');
   const auto got =
       static_cast<std::size_t>(send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())));
   text.resize(std::min(got, length));
-  return text;
+  return utf8(text);
 }
 
 std::string class_of(HWND window) {
-  char name[256] = "";
-  GetClassNameA(window, name, sizeof name);
-  return name;
+  wchar_t name[256] = L"";
+  GetClassNameW(window, name, 256);
+  return utf8(name);
 }
 
 RECT rect_in_parent(HWND window) {
@@ -207,10 +288,11 @@ RECT rect_in_parent(HWND window) {
 program::program(const std::string& exe, const std::vector<std::string>& args, const std::string& folder) {
   std::string command_line = "\"" + exe + "\"";
   for (const std::string& a : args) command_line += " \"" + a + "\"";
-  STARTUPINFOA si{};
+  std::wstring wide_command_line = wide(command_line);
+  STARTUPINFOW si{};
   si.cb = sizeof si;
-  if (!CreateProcessA(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si,
-                      &info_)) {
+  if (!CreateProcessW(wide(exe).c_str(), wide_command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      wide(folder).c_str(), &si, &info_)) {
     fail("cannot start " + command_line + " (error " + std::to_string(GetLastError()) + ")");
   }
 }
@@ -282,18 +364,18 @@ void program::activate(HWND document) {
   wait_until("the document to become active", [&] { return active_document() == document; });
 }
 
-void program::close(HWND document) { PostMessageA(document, WM_SYSCOMMAND, SC_CLOSE, 0); }
+void program::close(HWND document) { PostMessageW(document, WM_SYSCOMMAND, SC_CLOSE, 0); }
 
-void program::command(unsigned id) { PostMessageA(frame(), WM_COMMAND, id, 0); }
+void program::command(unsigned id) { PostMessageW(frame(), WM_COMMAND, id, 0); }
 
 void program::type(HWND edit, const std::string& text) {
   const std::string before = window_text(edit);
-  send(edit, EM_SETSEL, before.size(), before.size());
+  // The caret goes to the end, counted in UTF-16 units as the edit control counts.
+  const std::size_t end = wide(before).size();
+  send(edit, EM_SETSEL, end, end);
   std::string expected = before;
-  for (const char c : text) {
-    PostMessageA(edit, WM_CHAR, static_cast<unsigned char>(c), 1);
-    expected += c == '\r' ? std::string("\r\n") : std::string(1, c);
-  }
+  for (const wchar_t unit : wide(text)) PostMessageW(edit, WM_CHAR, unit, 1);
+  for (const char c : text) expected += c == '\r' ? std::string("\r\n") : std::string(1, c);
   wait_until("the typed text to show", [&] { return window_text(edit) == expected; });
 }
 
@@ -327,7 +409,7 @@ void program::wait_no_dialog(HWND window) {
 }
 
 void program::press(const dialog& d, int button_id) {
-  PostMessageA(d.window, WM_COMMAND, MAKEWPARAM(button_id, BN_CLICKED),
+  PostMessageW(d.window, WM_COMMAND, MAKEWPARAM(button_id, BN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(d.window, button_id)));
   wait_no_dialog(d.window);
 }
@@ -370,17 +452,19 @@ void program::choose_file(const dialog& d, const std::string& path) {
     name = combo != nullptr ? descendant(combo, "Edit") : nullptr;
   }
   check(name != nullptr, "the file dialog has a file name box");
-  send(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+  const std::wstring wide_path = wide(path);
+  send(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide_path.c_str()));
   press(d, IDOK);
 }
 
 std::string program::status_text(int part) {
-  const auto length = LOWORD(send(status(), SB_GETTEXTLENGTHA, part, 0));
-  remote_memory buffer(process(), length + 1u);
-  send(status(), SB_GETTEXTA, part, buffer.address());
-  std::string text = buffer.read();
-  text.resize(length);
-  return text;
+  const auto length = LOWORD(send(status(), SB_GETTEXTLENGTHW, part, 0));
+  remote_memory buffer(process(), (length + 1u) * sizeof(wchar_t));
+  send(status(), SB_GETTEXTW, part, buffer.address());
+  const std::string bytes = buffer.read();
+  std::wstring text(length, L'\0');
+  std::memcpy(text.data(), bytes.data(), length * sizeof(wchar_t));
+  return utf8(text);
 }
 
 std::vector<int> program::status_parts() {
@@ -408,15 +492,16 @@ std::vector<program::button> program::toolbar_buttons() {
 
 std::string program::probe(probe_request request, const std::string& argument) {
   if (hook_ == nullptr) {
-    const HMODULE module = LoadLibraryA(probe_dll_path.c_str());
+    const HMODULE module = LoadLibraryW(wide(probe_dll_path).c_str());
     check(module != nullptr, "gui_probe.dll loads");
     const auto proc = reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(module, probe_hook_name)));
     check(proc != nullptr, "gui_probe.dll has its hook");
-    hook_ = SetWindowsHookExA(WH_CALLWNDPROC, proc, module, GetWindowThreadProcessId(frame(), nullptr));
+    hook_ = SetWindowsHookExW(WH_CALLWNDPROC, proc, module, GetWindowThreadProcessId(frame(), nullptr));
     check(hook_ != nullptr, "the probe is set on the program's thread");
   }
   probe_block* block = shared_block();
   block->answered = 0;
+  check(argument.size() < sizeof block->argument, "the probe's argument fits its block");
   std::snprintf(block->argument, sizeof block->argument, "%s", argument.c_str());
   block->answer[0] = '\0';
   static const UINT message = RegisterWindowMessageA(probe_message_name);
@@ -426,7 +511,7 @@ std::string program::probe(probe_request request, const std::string& argument) {
 }
 
 held_file::held_file(const std::string& path, DWORD access, DWORD share)
-    : handle_(CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr)) {
+    : handle_(CreateFileW(wide(path).c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr)) {
   if (handle_ == INVALID_HANDLE_VALUE)
     fail("cannot hold " + path + " open (error " + std::to_string(GetLastError()) + ")");
 }
@@ -435,13 +520,14 @@ held_file::~held_file() { CloseHandle(handle_); }
 
 // --- Context --------------------------------------------------------------------------------------------
 
-std::string context::install(bool with_help) const {
-  const std::string folder = work + "\\prog";
+std::string context::install(bool with_help, const std::string& folder_name) const {
+  const std::string folder = work + "\\" + folder_name;
   make_folder(folder);
   const std::string exe = folder + "\\resivex.exe";
-  check(CopyFileA(program_source.c_str(), exe.c_str(), FALSE) != 0, "resivex.exe copied to " + folder);
+  check(CopyFileW(wide(program_source).c_str(), wide(exe).c_str(), FALSE) != 0, "resivex.exe copied to " + folder);
   if (with_help) {
-    check(CopyFileA(help_source.c_str(), (folder + "\\RESIVEX.TXT").c_str(), FALSE) != 0, "RESIVEX.TXT copied");
+    check(CopyFileW(wide(help_source).c_str(), wide(folder + "\\RESIVEX.TXT").c_str(), FALSE) != 0,
+          "RESIVEX.TXT copied");
   }
   return exe;
 }

@@ -1,6 +1,8 @@
 // The GUI test driver's harness: starts resivex.exe, finds its windows, reads what a user would see (titles,
 // edit contents, status-bar parts, toolbar buttons, menus through the probe) and acts as a user would
-// (menu commands, typing, message boxes, file dialogs, drops). Every wait polls with a deadline.
+// (menu commands, typing, message boxes, file dialogs, drops). Every wait polls with a deadline. Every text
+// here is UTF-8, read from and handed to the program through the wide (W) functions and messages, so that a
+// name in any script is seen as the user sees it.
 #pragma once
 
 #include "tests/gui/probe_protocol.h"
@@ -29,8 +31,22 @@ inline constexpr int default_wait_ms = 15000;
 // Polls condition until it holds or the deadline passes (then the case fails, naming what it waited for).
 void wait_until(const std::string& what, const std::function<bool()>& condition, int timeout_ms = default_wait_ms);
 
+// UTF-8 and the UTF-16 of the Windows API, by the system's own conversion (not the program's).
+std::wstring wide(const std::string& text);
+std::string utf8(const std::wstring& text);
+// The bytes of a UTF-8 text in a code page (CP_OEMCP, CP_ACP); the case fails when a character has no exact
+// form there.
+std::string in_code_page(const std::string& text, unsigned code_page);
+// Whether a code page holds every character of a UTF-8 text exactly.
+bool fits_code_page(const std::string& text, unsigned code_page);
+// The bytes of a UTF-8 text as UTF-16LE, with no mark.
+std::string utf16le(const std::string& text);
+
 // Files, by Windows path.
 std::string read_file(const std::string& path);
+// The text of a file as its readers read it, in UTF-8: after a UTF-16LE or UTF-8 byte-order mark in that
+// encoding, otherwise in the code page given (cmd reads batch files in CP_OEMCP, the others take CP_ACP).
+std::string file_text(const std::string& path, unsigned code_page);
 void write_file(const std::string& path, const std::string& bytes);
 bool file_exists(const std::string& path);
 void make_folder(const std::string& path);
@@ -78,7 +94,7 @@ class program {
 
   // Menu commands go to the frame. Posted, as a click would arrive: a command may open a modal box.
   void command(unsigned id);
-  // Types text into a window, one WM_CHAR per character ("\r" is the Enter key), and waits until it shows.
+  // Types text into a window, one WM_CHAR per UTF-16 unit ("\r" is the Enter key), and waits until it shows.
   void type(HWND edit, const std::string& text);
 
   std::vector<dialog> dialogs();
@@ -132,8 +148,8 @@ struct context {
   std::string screenshot_dir;  // where the screenshot handshake happens; empty: no screenshot case
 
   std::string work;  // this case's folder
-  // Installs resivex.exe (and RESIVEX.TXT when asked) in work\prog and returns the program's path.
-  std::string install(bool with_help = true) const;
+  // Installs resivex.exe (and RESIVEX.TXT when asked) in work\FOLDER and returns the program's path.
+  std::string install(bool with_help = true, const std::string& folder = "prog") const;
 };
 
 // The probe that program::probe sets into the program (the driver sets it from its command line).

@@ -7,8 +7,8 @@
 //   gui_driver --run-installed EXE REPORT
 //
 // --run-installed is the release check (the stage "package" of scripts/test): it starts a resivex.exe
-// unpacked from the release zip with REPORT on its command line, as a user would, waits for the three
-// result windows and ends the program with File/Exit. The caller compares the scripts it wrote.
+// unpacked from the release zip with REPORT on its command line, as a user would, waits for the result
+// windows and ends the program with File/Exit. The caller compares the scripts it wrote.
 #include "resivex_version.h"
 #include "shell/resource.h"
 #include "tests/gui/expectations.h"
@@ -16,6 +16,7 @@
 
 #include <fcntl.h>
 #include <io.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <chrono>
@@ -42,8 +43,9 @@ int run_installed(const std::string& exe, const std::string& report) {
     program p(exe, {report}, folder);
     check_equal(window_text(p.frame()), "WINAPI version of RESIVEX V" RESIVEX_VERSION " compiled with Visual Studio",
                 "frame title (the program of this release)");
-    for (const std::string& title : {out.bat, out.reg, out.mods}) p.document(title);
-    check_equal(static_cast<long long>(p.documents().size()), 3, "number of result windows");
+    for (const std::string& title : out.windows()) p.document(title);
+    check_equal(static_cast<long long>(p.documents().size()), static_cast<long long>(out.windows().size()),
+                "number of result windows");
     const std::vector<dialog> boxes = p.dialogs_after_pending_commands();
     check(boxes.empty(),
           boxes.empty() ? "" : "a message box is open: " + boxes.front().caption + ": " + boxes.front().text);
@@ -57,12 +59,25 @@ int run_installed(const std::string& exe, const std::string& report) {
   return 0;
 }
 
+// The driver's arguments in UTF-8, from its wide command line: paths in any script arrive as they are.
+std::vector<std::string> arguments() {
+  std::vector<std::string> args;
+  int count = 0;
+  if (LPWSTR* wide_args = CommandLineToArgvW(GetCommandLineW(), &count)) {
+    for (int i = 0; i < count; ++i) args.push_back(utf8(wide_args[i]));
+    LocalFree(wide_args);
+  }
+  return args;
+}
+
 }  // namespace
 
-int main(int argc, char** argv) {
+int main() {
   // Plain line ends: the lines are read on Linux, where a closing "N passed, N failed" must stand alone.
   _setmode(_fileno(stdout), _O_BINARY);
-  if (argc == 4 && std::strcmp(argv[1], "--run-installed") == 0) return run_installed(argv[2], argv[3]);
+  const std::vector<std::string> argv = arguments();
+  const int argc = static_cast<int>(argv.size());
+  if (argc == 4 && argv[1] == "--run-installed") return run_installed(argv[2], argv[3]);
   context ctx;
   std::vector<std::string> selected;
   for (int i = 1; i < argc; ++i) {

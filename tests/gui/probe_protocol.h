@@ -3,7 +3,8 @@
 // and a dropped-file handle must belong to the program). The driver sets the probe as a WH_CALLWNDPROC hook
 // on that thread and sends the frame the registered message probe_message_name with the request in wParam
 // and its own process id in lParam; the probe reads the argument from and writes its answer to the shared
-// memory named probe_mapping_prefix + that process id.
+// memory named probe_mapping_prefix + that process id. Texts in both directions are UTF-8; the probe reads
+// and writes the program's windows and menus through the wide (W) functions.
 #pragma once
 
 namespace resivex::gui_test {
@@ -23,6 +24,11 @@ enum probe_request : unsigned {
   probe_font = 3,
   // The window's class icons: "BIG SMALL", each the width of the icon in pixels, 0 when there is none.
   probe_class_icons = 4,
+  // Opens a document window on the file named in the argument, as the program opens one on each output of
+  // a run (WM_MDICREATE of a "MyMDIChild" in the MDI client): its files can then be any a test writes. Done
+  // from the program's message loop after this request has been answered ("posted"), so that a message box
+  // the window shows does not hold the answer back.
+  probe_open_document = 5,
 };
 
 struct probe_block {
