@@ -27,6 +27,8 @@ struct app_state {
   gui_machine machine;
   std::unique_ptr<run_state> rs;
   conversion_gate gate;
+  // The user asked the conversion in progress to stop (Esc, File/Cancel conversion, closing the program).
+  bool cancel_requested = false;
 
   // Set when a run ended the process: the frame is destroyed and the process returns exit_code.
   bool end_requested = false;
@@ -44,6 +46,9 @@ WNDCLASSEXW program_window_class(HINSTANCE instance, WNDPROC proc, const wchar_t
 
 // Shows a catalogue message, formatted with one text argument (UTF-8, or none), in a box owned by owner.
 int show_box(HWND owner, const message& m, const char* arg = nullptr);
+
+// What the status bar's last part says until the first run.
+inline constexpr wchar_t status_hint[] = L"Process Regshot output .TXT file";
 
 // The room, in UTF-16 units, that the file dialogs get for the chosen path: the longest path Windows has.
 inline constexpr std::size_t file_dialog_capacity = 32768;

@@ -25,6 +25,8 @@ frame_command route_frame_command(unsigned id) {
       return frame_command::exit;
     case IDM_FILE_OPEN:
       return frame_command::open;
+    case IDM_FILE_CANCEL:
+      return frame_command::cancel_conversion;
     case IDM_WINDOW_CASCADE:
       return frame_command::cascade;
     case IDM_WINDOW_TILE_VERTICAL:
@@ -60,7 +62,8 @@ document_command route_document_command(unsigned id) {
 
 command_states states_for(bool document_active, bool conversion_in_progress) {
   // Open is held off during a conversion: a second run would reuse the run state of the one still running.
-  return {!conversion_in_progress, document_active, document_active, document_active, document_active};
+  return {!conversion_in_progress, document_active, document_active, document_active, document_active,
+          conversion_in_progress};
 }
 
 bool toolbar_button_enabled(unsigned id, const command_states& states) {

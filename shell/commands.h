@@ -12,6 +12,7 @@ enum class frame_command {
   new_document,
   exit,
   open,
+  cancel_conversion,  // File/Cancel conversion (or Esc while a run goes on)
   cascade,
   tile_vertical,
   tile_horizontal,
@@ -35,6 +36,7 @@ struct command_states {
   bool save_as;      // File/Save As, menu only
   bool edit_menu;    // the whole Edit menu and the Undo, Cut, Copy and Paste buttons
   bool window_menu;  // the whole Window menu
+  bool cancel;       // File/Cancel conversion: only while a conversion is in progress
 };
 
 command_states states_for(bool document_active, bool conversion_in_progress);

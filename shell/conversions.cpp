@@ -39,13 +39,30 @@ class conversion_scope {
 
   bool entered() const { return entered_; }
 
-  // Runs one conversion of the report at path (UTF-8). False when the run ended the process: the caller
-  // must end the program.
+  // Runs one conversion of the report at path (UTF-8); the status bar shows its progress, then its summary.
+  // False when the run ended the process (the caller must end the program) or was cancelled (no further
+  // report is converted).
   bool convert(const std::string& path) {
-    const run_result result = convert_report(*app().rs, path.c_str(), app().frame);
-    if (result.how != run_result::outcome::ended) return true;
-    app().end_requested = true;
-    app().exit_code = result.exit_code;
+    app_state& a = app();
+    a.cancel_requested = false;
+    a.machine.run_starting();
+    set_run_status(("Converting " + path + "...").c_str());
+    const run_result result = convert_report(*a.rs, path.c_str(), a.frame);
+    switch (result.how) {
+      case run_result::outcome::completed:
+        set_run_status(result.summary.c_str());
+        return true;
+      case run_result::outcome::refused:
+        set_run_status(nullptr);
+        return true;
+      case run_result::outcome::cancelled:
+        set_run_status(resivex::msg::run_cancelled);
+        return false;
+      case run_result::outcome::ended:
+        break;
+    }
+    a.end_requested = true;
+    a.exit_code = result.exit_code;
     return false;
   }
 
@@ -85,20 +102,23 @@ bool is_document(HWND window) {
 
 }  // namespace
 
-bool run_startup_conversion() {
+bool take_command_line() {
   run_state& rs = *app().rs;
   // The arguments in UTF-8, from the wide command line: a report's name in any script reaches the run as it is.
   const std::vector<std::string> args = command_line_arguments();
   std::vector<const char*> argv;
   for (const std::string& a : args) argv.push_back(a.c_str());
   argv.push_back(nullptr);
-  if (process_command_line(rs, static_cast<int>(args.size()), argv.data()) <= 0) return true;
+  return process_command_line(rs, static_cast<int>(args.size()), argv.data()) > 0;
+}
+
+void run_startup_conversion() {
   {
     conversion_scope scope;
-    if (!scope.convert(rs.startup_report)) return false;
+    if (!scope.entered()) return;
+    if (scope.convert(app().rs->startup_report)) PostMessageW(app().client, WM_MDICASCADE, 0, 0);
   }
-  PostMessageW(app().client, WM_MDICASCADE, 0, 0);
-  return true;
+  if (app().end_requested) end_program();  // once the scope has released the gate
 }
 
 void convert_from_open_dialog() {
@@ -136,7 +156,7 @@ void convert_dropped_files(HDROP drop) {
       // Only files, as File/Open accepts them: a folder dropped by mistake must not become a failed run.
       const DWORD attributes = GetFileAttributesW(file_api_wide(path).c_str());
       if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
-      if (!scope.convert(path)) break;
+      if (!scope.convert(path)) break;  // the process must end, or the user stopped the runs
     }
   }
   if (app().end_requested) end_program();

@@ -6,9 +6,14 @@
 
 namespace resivex::shell {
 
-// Processes the command line and converts the report it names, if any; then cascades the result windows.
-// False when the run ended the process (app().exit_code holds the code); called while the frame is created.
-bool run_startup_conversion();
+// Processes the command line (the program's folder, the listing word, the report it names). True when it
+// names a report; called while the frame is created.
+bool take_command_line();
+
+// Converts the report the command line named, then cascades the result windows; called once the frame is
+// shown, so that it paints during the run. When the run ended the process, the program ends
+// (app().exit_code holds the code).
+void run_startup_conversion();
 
 // File/Open: asks for a report and converts it. Ignored while a conversion is in progress.
 void convert_from_open_dialog();

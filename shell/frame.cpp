@@ -19,8 +19,9 @@ static_assert(std_filenew == STD_FILENEW && std_fileopen == STD_FILEOPEN && std_
 namespace {
 
 constexpr wchar_t frame_class[] = L"MyMDIWindow";
+// Posted by WM_CREATE: the start-up conversion, once the frame is shown.
+constexpr UINT wm_startup_conversion = WM_APP + 1;
 constexpr wchar_t frame_title[] = L"WINAPI version of RESIVEX V" RESIVEX_VERSION " compiled with Visual Studio";
-constexpr wchar_t status_hint[] = L"Process Regshot output .TXT file";
 
 HWND create_mdi_client(HWND frame) {
   CLIENTCREATESTRUCT ccs{app().window_menu, IDM_WINDOW_FIRST_CHILD};
@@ -77,7 +78,10 @@ LRESULT on_create(HWND frame) {
   a.toolbar = create_toolbar(frame);
   if (a.client == nullptr || a.status == nullptr || a.toolbar == nullptr) return -1;
   DragAcceptFiles(frame, TRUE);
-  return run_startup_conversion() ? 0 : -1;
+  // The report named on the command line is converted once the frame shows (the loop takes the message
+  // after WinMain has shown it).
+  if (take_command_line()) PostMessageW(frame, wm_startup_conversion, 0, 0);
+  return 0;
 }
 
 LRESULT on_size(HWND frame, WPARAM wp) {
@@ -113,6 +117,9 @@ LRESULT on_command(HWND frame, WPARAM wp, LPARAM lp) {
     case frame_command::open:
       command_open();
       break;
+    case frame_command::cancel_conversion:
+      command_cancel_conversion();
+      break;
     case frame_command::cascade:
       command_cascade();
       break;
@@ -141,7 +148,8 @@ LRESULT on_drop_files(WPARAM wp) {
 
 LRESULT on_close(HWND frame) {
   app_state& a = app();
-  // A run is on the stack below this message (it is showing a box): the frame goes when the run is over.
+  // A run is on the stack below this message (it is showing a box or its progress): the frame goes when the
+  // run is over (Esc ends it sooner).
   if (a.gate.busy()) {
     a.gate.defer_close();
     return 0;
@@ -172,6 +180,9 @@ LRESULT dispatch(HWND frame, UINT msg, WPARAM wp, LPARAM lp) {
       return on_command(frame, wp, lp);
     case WM_DROPFILES:
       return on_drop_files(wp);
+    case wm_startup_conversion:
+      run_startup_conversion();
+      return 0;
     case WM_CLOSE:
       return on_close(frame);
     case WM_QUERYENDSESSION:

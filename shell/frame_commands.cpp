@@ -40,6 +40,10 @@ void command_exit() { PostMessageW(app().frame, WM_CLOSE, 0, 0); }
 
 void command_open() { convert_from_open_dialog(); }
 
+void command_cancel_conversion() {
+  if (app().gate.busy()) app().cancel_requested = true;
+}
+
 void command_cascade() { PostMessageW(app().client, WM_MDICASCADE, 0, 0); }
 
 void command_tile(UINT how) { PostMessageW(app().client, WM_MDITILE, how, 0); }

@@ -10,6 +10,8 @@ void command_about();
 void command_new();
 void command_exit();
 void command_open();
+// File/Cancel conversion: the run in progress stops at its next entry.
+void command_cancel_conversion();
 void command_cascade();
 void command_tile(UINT how);
 void command_arrange_icons();

@@ -21,6 +21,7 @@
 #define IDM_WINDOW_TILE_VERTICAL 9080
 #define IDM_WINDOW_ARRANGE_ICONS 9081
 #define IDM_WINDOW_TILE_HORIZONTAL 9082
+#define IDM_FILE_CANCEL 9083
 
 // The MDI client gives the entries it appends to the Window menu the ids from here on.
 #define IDM_WINDOW_FIRST_CHILD 50000

@@ -32,6 +32,7 @@ void apply_command_states(const command_states& states) {
   const app_state& a = app();
   if (const HMENU bar = GetMenu(a.frame)) {
     enable_item(bar, IDM_FILE_OPEN, states.open);
+    enable_item(bar, IDM_FILE_CANCEL, states.cancel);
     enable_item(bar, IDM_FILE_SAVE, states.save);
     enable_item(bar, IDM_FILE_SAVE_AS, states.save_as);
     enable_popup(bar, a.edit_menu, states.edit_menu);
@@ -47,6 +48,11 @@ void apply_command_states(const command_states& states) {
 void refresh_command_states() {
   const bool active = SendMessageW(app().client, WM_MDIGETACTIVE, 0, 0) != 0;
   apply_command_states(states_for(active, app().gate.busy()));
+}
+
+void set_run_status(const char* text) {
+  const std::wstring wide = text != nullptr ? wide_from_utf8(text) : std::wstring(status_hint);
+  SendMessageW(app().status, SB_SETTEXTW, IDC_STATUS_PART_HINT, reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
 void set_document_status(const char* text) {

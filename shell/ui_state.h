@@ -12,5 +12,8 @@ void apply_command_states(const command_states& states);
 void refresh_command_states();
 // Shows text (UTF-8) in the status-bar part of the active document.
 void set_document_status(const char* text);
+// Shows text (UTF-8) in the status-bar part of the runs: a run's progress, then its summary. Null: the hint
+// that the part shows before the first run.
+void set_run_status(const char* text);
 
 }  // namespace resivex::shell

@@ -241,7 +241,7 @@ GUI_CASE(active_document_drives_menus_toolbar_and_status) {
     wait_until("the document to close", [&] { return !IsWindow(d); });
   }
   check(p.documents().empty(), "all documents closed");
-  check_status_bar(p, "");
+  check_status_bar(p, "", make_report_summary("report"));
   check_menus(p, {false, false});
   check_toolbar(p, {false, false});
 

@@ -77,7 +77,7 @@ GUI_CASE(start_with_report_converts_it_and_cascades_the_results) {
   check_cascade(p, titles);
 
   check(p.active_document() == p.document(titles.back()), "the last result window is active");
-  check_status_bar(p, titles.back());
+  check_status_bar(p, titles.back(), make_report_summary("uninstall"));
   check_menus(p, {true, false});
   check_toolbar(p, {true, false});
   std::vector<std::string> expected_list;

@@ -12,24 +12,25 @@ namespace resivex::gui_test {
 
 namespace {
 
-// The menu bar as documented. depends: the item (or whole popup) is enabled only while a document is
-// active; open_item: enabled only while no conversion is in progress.
+// The menu bar as documented. with_document: the item (or whole popup) is enabled only while a document is
+// active; without_conversion: only while no conversion is in progress; with_conversion: only during one.
 struct menu_row {
   int popup;
   int index;  // -1: the popup itself
   unsigned id;
   const char* text;  // nullptr: a separator
-  enum { always, with_document, without_conversion, grayed_popup_member } rule;
+  enum { always, with_document, without_conversion, with_conversion, grayed_popup_member } rule;
 };
 
 const menu_row menu_rows[] = {
     {0, -1, 0, "&File", menu_row::always},
     {0, 0, IDM_FILE_NEW, "&New", menu_row::always},
     {0, 1, IDM_FILE_OPEN, "&Open...", menu_row::without_conversion},
-    {0, 2, IDM_FILE_SAVE, "&Save", menu_row::with_document},
-    {0, 3, IDM_FILE_SAVE_AS, "Save &As...", menu_row::with_document},
-    {0, 4, 0, nullptr, menu_row::always},
-    {0, 5, IDM_FILE_EXIT, "E&xit", menu_row::always},
+    {0, 2, IDM_FILE_CANCEL, "&Cancel conversion\tEsc", menu_row::with_conversion},
+    {0, 3, IDM_FILE_SAVE, "&Save", menu_row::with_document},
+    {0, 4, IDM_FILE_SAVE_AS, "Save &As...", menu_row::with_document},
+    {0, 5, 0, nullptr, menu_row::always},
+    {0, 6, IDM_FILE_EXIT, "E&xit", menu_row::always},
     {1, -1, 0, "&Edit", menu_row::with_document},
     {1, 0, IDM_EDIT_UNDO, "&Undo\tCtrl+Z", menu_row::grayed_popup_member},
     {1, 1, 0, nullptr, menu_row::always},
@@ -56,6 +57,7 @@ std::string expected_line(const menu_row& row, ui_state state) {
     bool enabled = true;
     if (row.rule == menu_row::with_document) enabled = state.document_active;
     if (row.rule == menu_row::without_conversion) enabled = !state.conversion_running;
+    if (row.rule == menu_row::with_conversion) enabled = state.conversion_running;
     s = enabled ? "enabled" : "grayed";
   }
   const std::string text = row.text ? row.text : "";
@@ -135,7 +137,7 @@ void check_toolbar(program& p, ui_state state) {
   }
 }
 
-void check_status_bar(program& p, const std::string& document_title) {
+void check_status_bar(program& p, const std::string& document_title, const std::string& run_text) {
   const std::vector<int> parts = p.status_parts();
   check_equal(static_cast<long long>(parts.size()), 3, "number of status-bar parts");
   check_equal(parts[0], IDC_STATUS_EDGE_0, "right edge of status part 0");
@@ -143,7 +145,7 @@ void check_status_bar(program& p, const std::string& document_title) {
   check_equal(parts[2], -1, "right edge of status part 2");
   check_equal(p.status_text(0), document_title, "status part 0 (the active document)");
   check_equal(p.status_text(1), "", "status part 1");
-  check_equal(p.status_text(2), "Process Regshot output .TXT file", "status part 2");
+  check_equal(p.status_text(2), run_text, "status part 2");
 }
 
 outputs outputs_of(const std::string& report) {
@@ -157,6 +159,12 @@ std::string script_text(const std::string& path) {
   const std::string ext = path.size() >= 4 ? path.substr(path.size() - 4) : "";
   const bool batch = ext == ".bat" || ext == ".BAT" || ext == ".cmd" || ext == ".CMD";
   return file_text(path, batch ? CP_OEMCP : CP_ACP);
+}
+
+std::string make_report_summary(const std::string& name) {
+  return "Read 3 entries (folders added 1, files added 2); written: " + name + ".bat 2, " + name + ".reg 0, " + name +
+         "_mods.reg 0, " + name + "_undo.reg 0, " + name + "_restore.reg 0; skipped 1: 1 under a removed key or "
+         "folder.";
 }
 
 std::string make_report(const std::string& folder, const std::string& name, report_build build,

@@ -22,8 +22,10 @@ void check_menus(program& p, ui_state state);
 std::vector<std::string> window_list(program& p);
 // The nine toolbar buttons: bitmap, command and state.
 void check_toolbar(program& p, ui_state state);
-// The three status-bar parts (right edges 200, 300 and the end), the hint in part 2 and document_title in 0.
-void check_status_bar(program& p, const std::string& document_title);
+// The three status-bar parts (right edges 200, 300 and the end), document_title in part 0, and in part 2 the
+// hint before the first run, the summary of the last run after it.
+inline constexpr const char* status_hint = "Process Regshot output .TXT file";
+void check_status_bar(program& p, const std::string& document_title, const std::string& run_text = status_hint);
 
 // The output paths that a conversion of report derives (the report's name with its extension replaced).
 struct outputs {
@@ -53,5 +55,8 @@ struct report_section {
 };
 std::string make_report(const std::string& folder, const std::string& name, report_build build = report_build::ansi,
                         const std::vector<report_section>& sections = {});
+// The summary of a run over make_report(folder, name) without extra sections: the folder and the file in it
+// are removed by one line, the stray file by another.
+std::string make_report_summary(const std::string& name);
 
 }  // namespace resivex::gui_test

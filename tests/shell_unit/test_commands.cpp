@@ -33,7 +33,8 @@ TEST(FrameCommands, EachMenuIdReachesItsCommand) {
       {9079, frame_command::to_active_document},
       {0, frame_command::to_active_document},
       {9067, frame_command::to_active_document},
-      {9083, frame_command::to_active_document},
+      {9083, frame_command::cancel_conversion},
+      {9084, frame_command::to_active_document},
       {49999, frame_command::to_active_document},
       // The MDI client's window list starts at 50000.
       {50000, frame_command::window_list},
@@ -59,6 +60,7 @@ TEST(FrameCommands, ResourceIdsAreTheDocumentedOnes) {
   EXPECT_EQ(IDM_WINDOW_TILE_VERTICAL, 9080);
   EXPECT_EQ(IDM_WINDOW_ARRANGE_ICONS, 9081);
   EXPECT_EQ(IDM_WINDOW_TILE_HORIZONTAL, 9082);
+  EXPECT_EQ(IDM_FILE_CANCEL, 9083);
   EXPECT_EQ(IDM_WINDOW_FIRST_CHILD, 50000);
   EXPECT_EQ(IDC_STATUS_BAR, 4997);
   EXPECT_EQ(IDC_TOOLBAR, 4998);
@@ -82,16 +84,16 @@ TEST(DocumentCommands, EachForwardedIdReachesItsCommand) {
   for (const document_route& r : table) EXPECT_EQ(route_document_command(r.id), r.expected) << "id " << r.id;
 }
 
-TEST(CommandStates, DocumentCommandsNeedAnActiveDocumentAndOpenWaitsForTheRun) {
+TEST(CommandStates, DocumentCommandsNeedAnActiveDocumentOpenWaitsForTheRunAndCancelNeedsOne) {
   struct row {
     bool document, running;
     command_states expected;
   };
   const row table[] = {
-      {false, false, {true, false, false, false, false}},
-      {true, false, {true, true, true, true, true}},
-      {false, true, {false, false, false, false, false}},
-      {true, true, {false, true, true, true, true}},
+      {false, false, {true, false, false, false, false, false}},
+      {true, false, {true, true, true, true, true, false}},
+      {false, true, {false, false, false, false, false, true}},
+      {true, true, {false, true, true, true, true, true}},
   };
   for (const row& r : table) {
     const command_states s = states_for(r.document, r.running);
@@ -102,6 +104,7 @@ TEST(CommandStates, DocumentCommandsNeedAnActiveDocumentAndOpenWaitsForTheRun) {
     EXPECT_EQ(s.save_as, r.expected.save_as) << where;
     EXPECT_EQ(s.edit_menu, r.expected.edit_menu) << where;
     EXPECT_EQ(s.window_menu, r.expected.window_menu) << where;
+    EXPECT_EQ(s.cancel, r.expected.cancel) << where;
   }
 }
 
