@@ -95,18 +95,6 @@ std::vector<bench_case> timing_cases(double scale) {
   };
 }
 
-std::vector<bench_case> memory_cases(double scale) {
-  std::vector<bench_case> out;
-  for (double f : {0.01, 0.1, 1.0, 4.0}) {
-    out.push_back(files_case("files, 1.9.1, 10% exist", scale * f, regshot_layout::v191, 10));
-  }
-  out.push_back(files_case("files, 1.9.1, all exist", scale, regshot_layout::v191, 100));
-  out.push_back(folders_case("folders+files, 10% exist", scale, 10));
-  out.push_back(folders_case("folders+files, all exist", scale, 100));
-  out.push_back(registry_case("registry, 1.9.1", scale, regshot_layout::v191));
-  return out;
-}
-
 std::string prepare_report(const bench_case& c, const std::string& dir, report_totals& totals) {
   // The signature's hash tells the reports apart.
   char name[32];

@@ -1,4 +1,4 @@
-// The reports the benchmarks convert, shared by the timing and the memory benchmark, and the steps both take:
+// The reports the native benchmark converts, and the steps it takes:
 // writing a report once into the work folder, filling a machine with what exists, running one conversion and
 // checking that it did the work it should (a benchmark of a run that silently did nothing proves nothing).
 #pragma once
@@ -27,7 +27,6 @@ struct bench_case {
 
 // The cases, with entry counts multiplied by scale (1 gives the sizes the targets speak of).
 std::vector<bench_case> timing_cases(double scale);
-std::vector<bench_case> memory_cases(double scale);
 
 // Writes the case's report into dir unless an identical one is there. Returns its path; empty on failure.
 std::string prepare_report(const bench_case& c, const std::string& dir, report_totals& totals);
