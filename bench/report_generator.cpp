@@ -1,9 +1,10 @@
 // See report_generator.h.
 #include "bench/report_generator.h"
 
-#include <cinttypes>
 #include <algorithm>
+#include <cinttypes>
 #include <cstdarg>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -248,6 +249,59 @@ void write_section(report_writer& w, const report_plan& plan, const section& s) 
 }
 
 }  // namespace
+
+const char plan_options_help[] =
+    "  --layout 1.9.1|1.9.0|1.8.2   Regshot version whose layout is written (default 1.9.1)\n"
+    "  --keys N          \"Keys added:\" entries\n"
+    "  --values N        \"Values added:\" entries (ten value kinds in turn)\n"
+    "  --modified N      \"Values modified:\" pairs (two lines each)\n"
+    "  --folders N       \"Folders added:\" entries, none inside another\n"
+    "  --files N         \"Files added:\" entries\n"
+    "  --other N         entries in each section the program passes over (deleted, changed)\n"
+    "  --inside PCT      files lying in a listed folder (default 50)\n"
+    "  --long PCT        values whose data runs past 1000 characters (default 0)\n"
+    "  --multiline PCT   string values holding a line break (default 0)\n"
+    "  --root PATH       drive path that holds every folder and file (default C:\\rsbench)\n"
+    "  --seed N          (default 1)\n"
+    "  --keys-left N     added keys that still exist (default 50; a run records at most 100)\n"
+    "  --exist PCT       share of folders, files and values that exist (default 10)\n";
+
+bool set_plan_option(report_plan& plan, unsigned& exist_percent, std::string_view option, const char* value,
+                     std::string& error) {
+  if (option == "--layout") {
+    const std::string_view v = value;
+    if (v == "1.9.1") plan.layout = regshot_layout::v191;
+    else if (v == "1.9.0") plan.layout = regshot_layout::v190;
+    else if (v == "1.8.2") plan.layout = regshot_layout::v182;
+    else error = "unknown layout " + std::string(v);
+    return error.empty();
+  }
+  if (option == "--root") {
+    plan.root = value;
+    return true;
+  }
+  char* end = nullptr;
+  const std::uint64_t n = std::strtoull(value, &end, 10);
+  if (end == value || *end != '\0') {
+    error = std::string(option) + ": not a number: " + value;
+    return false;
+  }
+  const auto percent = static_cast<unsigned>(std::min<std::uint64_t>(n, 100));
+  if (option == "--keys") plan.keys_added = n;
+  else if (option == "--values") plan.values_added = n;
+  else if (option == "--modified") plan.values_modified = n;
+  else if (option == "--folders") plan.folders_added = n;
+  else if (option == "--files") plan.files_added = n;
+  else if (option == "--other") plan.other_entries = n;
+  else if (option == "--inside") plan.files_inside_percent = percent;
+  else if (option == "--long") plan.long_value_percent = percent;
+  else if (option == "--multiline") plan.multiline_percent = percent;
+  else if (option == "--keys-left") plan.keys_left = n;
+  else if (option == "--seed") plan.seed = n;
+  else if (option == "--exist") exist_percent = percent;
+  else error = "unknown option " + std::string(option);
+  return error.empty();
+}
 
 std::string folder_path(const report_plan& plan, std::uint64_t i) {
   // A quarter of the folders lie one level deeper, so that paths are not all of one depth.

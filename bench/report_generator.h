@@ -45,6 +45,13 @@ struct report_totals {
   std::uint64_t bytes = 0;
 };
 
+// The options that describe a report and what of it exists (--keys N, --layout 1.9.1, --exist PCT...), as
+// resivex-make-report and resivex-bench take them; plan_options_help lists them.
+extern const char plan_options_help[];
+// Sets the option from its value. Returns false, with the reason in error, for an unknown option or value.
+bool set_plan_option(report_plan& plan, unsigned& exist_percent, std::string_view option, const char* value,
+                     std::string& error);
+
 // Writes the report to out (opened in binary mode: lines end with CR LF as Regshot writes them). Returns
 // false when a write failed.
 bool write_report(const report_plan& plan, std::FILE* out, report_totals* totals);
