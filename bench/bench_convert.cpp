@@ -110,9 +110,9 @@ timing since(const timing& start) {
 std::string signature(const bench_case& c) {
   std::ostringstream s;
   const report_plan& p = c.plan;
-  s << "generator " << generator_version << " layout " << static_cast<int>(p.layout) << " keys " << p.keys_added
-    << " values " << p.values_added << " modified " << p.values_modified << " folders " << p.folders_added
-    << " files " << p.files_added << " other " << p.other_entries << " inside " << p.files_inside_percent
+  s << "generator " << generator_version << " keys " << p.keys_added << " values " << p.values_added
+    << " modified " << p.values_modified << " folders " << p.folders_added << " files " << p.files_added
+    << " inside " << p.files_inside_percent
     << " long " << p.long_value_percent << " multiline " << p.multiline_percent << " keys left " << p.keys_left
     << " root " << p.root << " seed " << p.seed;
   return s.str();
