@@ -202,6 +202,28 @@ long bench_machine::reg_open_key(win::reg_key root, const char* sub_key, std::ui
   return 0;
 }
 
+long bench_machine::reg_key_name(win::reg_key key, std::string& out) {
+  if (key < first_handle || key - first_handle >= handles_.size() || !handles_[key - first_handle].open) {
+    return win::error_invalid_handle;
+  }
+  const std::string& path = handles_[key - first_handle].path;  // its hive named in full
+  static constexpr struct {
+    std::string_view hive, system;
+  } names[] = {{"HKEY_LOCAL_MACHINE", "\\REGISTRY\\MACHINE"},
+               {"HKEY_USERS", "\\REGISTRY\\USER"},
+               {"HKEY_CURRENT_USER", "\\REGISTRY\\USER\\S-1-5-21-0-0-0-1000"},
+               {"HKEY_CLASSES_ROOT", "\\REGISTRY\\MACHINE\\SOFTWARE\\CLASSES"},
+               {"HKEY_CURRENT_CONFIG", "\\REGISTRY\\MACHINE\\SYSTEM\\CURRENTCONTROLSET\\HARDWARE PROFILES\\CURRENT"}};
+  for (const auto& n : names) {
+    if (path.compare(0, n.hive.size(), n.hive) == 0 && (path.size() == n.hive.size() || path[n.hive.size()] == '\\')) {
+      out.assign(n.system);
+      out.append(path, n.hive.size());
+      return 0;
+    }
+  }
+  return win::error_invalid_handle;
+}
+
 long bench_machine::reg_query_value(win::reg_key key, const char* name, std::uint32_t* type, unsigned char* data,
                                     std::uint32_t* data_len) {
   ++calls.value_queries;
@@ -263,21 +285,19 @@ long bench_machine::reg_query_info_key(win::reg_key key, reg_key_info* info) {
   return 0;
 }
 
-long bench_machine::reg_enum_value(win::reg_key key, std::uint32_t index, char* name, std::uint32_t* name_len,
-                                   std::uint32_t* type, unsigned char* data, std::uint32_t* data_len) {
+long bench_machine::reg_enum_value(win::reg_key key, std::uint32_t index, std::string& name, std::uint32_t* type,
+                                   unsigned char* data, std::uint32_t* data_len) {
   ++calls.enum_calls;
   if (!valid_key(key)) return win::error_invalid_handle;
   const key_rec* k = key_at(key);
   if (k == nullptr || index >= k->values.size()) return win::error_no_more_items;
   const value_rec& v = k->values[index];
   const std::string_view bytes = data_of(v.type);
-  if (v.name.size() >= *name_len) return win::error_more_data;
   if (data != nullptr && data_len != nullptr && *data_len < bytes.size()) {
     *data_len = static_cast<std::uint32_t>(bytes.size());  // the room the data needs
     return win::error_more_data;
   }
-  std::memcpy(name, v.name.c_str(), v.name.size() + 1);
-  *name_len = static_cast<std::uint32_t>(v.name.size());
+  name = v.name;
   if (data != nullptr && data_len != nullptr) std::memcpy(data, bytes.data(), bytes.size());
   if (data_len != nullptr) *data_len = static_cast<std::uint32_t>(bytes.size());
   if (type != nullptr) *type = v.type;
@@ -331,17 +351,17 @@ bool bench_machine::open_result_window(window_handle, const char*) {
   return true;
 }
 
-bool bench_machine::ansi_from_utf16(std::u16string_view text, std::string& out) {
-  out.clear();
-  bool exact = true;
-  for (char16_t c : text) {
-    exact = exact && c <= 0xFF;
-    out += c <= 0xFF ? static_cast<char>(c) : '?';
-  }
-  return exact;
+bool bench_machine::utf8_from_ansi(std::string_view ansi, std::string& out) {
+  out.assign(ansi);  // the benchmark's reports are ASCII
+  return true;
 }
 
-bool bench_machine::oem_from_ansi(std::string_view text, std::string& out) {
+bool bench_machine::ansi_from_utf8(std::string_view text, std::string& out) {
+  out.assign(text);
+  return true;
+}
+
+bool bench_machine::oem_from_utf8(std::string_view text, std::string& out) {
   out.assign(text);
   return true;
 }

@@ -47,14 +47,13 @@ long recording_machine::reg_query_info_key(win::reg_key key, reg_key_info* info)
   return status;
 }
 
-long recording_machine::reg_enum_value(win::reg_key key, std::uint32_t index, char* name, std::uint32_t* name_len,
-                                       std::uint32_t* type, unsigned char* data, std::uint32_t* data_len) {
+long recording_machine::reg_enum_value(win::reg_key key, std::uint32_t index, std::string& name, std::uint32_t* type,
+                                       unsigned char* data, std::uint32_t* data_len) {
   call& c = note(kind::enumerate, key, nullptr);
   c.number = index;
-  c.name_room = *name_len;
   c.with_data = data != nullptr;
   c.data_room = data_len != nullptr ? *data_len : 0;
-  const long status = inner_.reg_enum_value(key, index, name, name_len, type, data, data_len);
+  const long status = inner_.reg_enum_value(key, index, name, type, data, data_len);
   calls_.back().answer = status;
   return status;
 }
@@ -105,13 +104,11 @@ std::size_t recording_machine::replay(bench_machine& m) const {
         break;
       }
       case kind::enumerate: {
-        std::uint32_t name_len = c.name_room;
-        if (name_len > name.size()) name.resize(name_len);
         std::uint32_t type = 0;
         std::uint32_t len = c.data_room;
         if (len > data.size()) data.resize(len);
-        answer = m.reg_enum_value(c.key, c.number, name.data(), &name_len, &type,
-                                  c.with_data ? data.data() : nullptr, &len);
+        std::string enumerated;
+        answer = m.reg_enum_value(c.key, c.number, enumerated, &type, c.with_data ? data.data() : nullptr, &len);
         break;
       }
       case kind::close:

@@ -21,9 +21,10 @@ public:
   long reg_query_value(win::reg_key key, const char* name, std::uint32_t* type, unsigned char* data,
                        std::uint32_t* data_len) override;
   long reg_query_info_key(win::reg_key key, reg_key_info* info) override;
-  long reg_enum_value(win::reg_key key, std::uint32_t index, char* name, std::uint32_t* name_len,
-                      std::uint32_t* type, unsigned char* data, std::uint32_t* data_len) override;
+  long reg_enum_value(win::reg_key key, std::uint32_t index, std::string& name, std::uint32_t* type,
+                      unsigned char* data, std::uint32_t* data_len) override;
   void reg_close_key(win::reg_key key) override;
+  long reg_key_name(win::reg_key key, std::string& out) override { return inner_.reg_key_name(key, out); }
   std::string error_text(long code) override { return inner_.error_text(code); }
 
   std::uint32_t file_attributes(const char* path) override;
@@ -32,6 +33,8 @@ public:
   std::FILE* open_file(const char* path, const char* mode) override { return inner_.open_file(path, mode); }
   bool remove_file(const char* path) override { return inner_.remove_file(path); }
   bool full_path(const char* path, std::string& out) override { return inner_.full_path(path, out); }
+  bool short_path(const char* path, std::string& out) override { return inner_.short_path(path, out); }
+  bool long_path(const char* path, std::string& out) override { return inner_.long_path(path, out); }
 
   int message_box(window_handle owner, const char* text, const char* caption, unsigned style) override {
     return inner_.message_box(owner, text, caption, style);
@@ -41,10 +44,11 @@ public:
   }
   os_version_info os_version() override { return inner_.os_version(); }
   int is_wow64_process() override { return inner_.is_wow64_process(); }
-  bool ansi_from_utf16(std::u16string_view text, std::string& out) override {
-    return inner_.ansi_from_utf16(text, out);
-  }
-  bool oem_from_ansi(std::string_view text, std::string& out) override { return inner_.oem_from_ansi(text, out); }
+  bool windows_is_64bit() override { return inner_.windows_is_64bit(); }
+  std::string windows_folder() override { return inner_.windows_folder(); }
+  bool utf8_from_ansi(std::string_view ansi, std::string& out) override { return inner_.utf8_from_ansi(ansi, out); }
+  bool ansi_from_utf8(std::string_view text, std::string& out) override { return inner_.ansi_from_utf8(text, out); }
+  bool oem_from_utf8(std::string_view text, std::string& out) override { return inner_.oem_from_utf8(text, out); }
 
   std::size_t calls() const { return calls_.size(); }
   // Makes the recorded calls again, in their order, on m (which must hold what the recorded one held, with

@@ -39,10 +39,10 @@ public:
     const timer t(*this, query_info);
     return win32_machine::reg_query_info_key(key, info);
   }
-  long reg_enum_value(resivex::win::reg_key key, std::uint32_t index, char* name, std::uint32_t* name_len,
-                      std::uint32_t* type, unsigned char* data, std::uint32_t* data_len) override {
+  long reg_enum_value(resivex::win::reg_key key, std::uint32_t index, std::string& name, std::uint32_t* type,
+                      unsigned char* data, std::uint32_t* data_len) override {
     const timer t(*this, enum_value);
-    return win32_machine::reg_enum_value(key, index, name, name_len, type, data, data_len);
+    return win32_machine::reg_enum_value(key, index, name, type, data, data_len);
   }
   void reg_close_key(resivex::win::reg_key key) override {
     const timer t(*this, close_key);
@@ -116,7 +116,7 @@ int main(int argc, char** argv) {
   if (resivex::process_command_line(*rs, argc, argv) <= 0) return 2;
   LARGE_INTEGER start, end;
   QueryPerformanceCounter(&start);
-  const resivex::run_result result = resivex::convert_report(*rs, rs->startup_report, nullptr);
+  const resivex::run_result result = resivex::convert_report(*rs, rs->startup_report.c_str(), nullptr);
   QueryPerformanceCounter(&end);
   machine.print(machine.ms_of(end.QuadPart - start.QuadPart));
   return result.how == resivex::run_result::outcome::completed && !result.write_failed ? 0 : 1;

@@ -1,6 +1,8 @@
 // See command_line.h.
 #include "conversion/command_line.h"
 
+#include "conversion/unicode.h"
+
 #include <string>
 #include <string_view>
 
@@ -11,14 +13,9 @@ namespace {
 void set_program_folder(run_state& rs, std::string_view program) {
   const std::size_t sep = program.find_last_of("\\/");
   const std::string_view folder = sep == std::string_view::npos ? std::string_view() : program.substr(0, sep + 1);
-  // A folder too long for its help and list paths leaves both unusable rather than pointing elsewhere.
-  if (folder.size() + sizeof("do_not_modify_list.TXT") > path_capacity) {
-    rs.program_folder[0] = rs.help_path[0] = rs.excl_path[0] = '\0';
-    return;
-  }
-  copy_text(rs.program_folder, folder);
-  format_text(rs.help_path, "%sRESIVEX.TXT", rs.program_folder);
-  format_text(rs.excl_path, "%sdo_not_modify_list.TXT", rs.program_folder);
+  rs.program_folder.assign(folder);
+  rs.help_path = rs.program_folder + "RESIVEX.TXT";
+  rs.excl_path = rs.program_folder + "do_not_modify_list.TXT";
 }
 
 // The word starts every line of the batch file as cmd reads it: a verb of letters, digits and "_", then only
@@ -67,22 +64,19 @@ int process_command_line(run_state& rs, int argc, const char* const* argv) {
   set_program_folder(rs, argc > 0 && argv[0] != nullptr ? argv[0] : "");
   if (argc > 2 && argv[2] != nullptr) set_mode_word(rs, argv[2]);
 
-  const int wow64 = rs.sys->is_wow64_process();
-  rs.access_mask = wow64 == 1 ? (win::key_read | win::key_wow64_64key) : win::key_read;
-
-  rs.startup_report[0] = '\0';
+  rs.startup_report.clear();
   if (argc < 2 || argv[1] == nullptr || argv[1][0] == '\0') return 0;
   // The outputs are named after the report and written beside it, so a relative path is made absolute now:
   // the current folder may change before they are opened again (a file dialog changes it).
   std::string report = argv[1];
   std::string full;
   if (rs.sys->full_path(argv[1], full)) report = full;
-  // A path cut to fit would name another file: refuse it instead.
-  if (!copy_text(rs.startup_report, report)) {
-    rs.startup_report[0] = '\0';
+  // Beyond what the system takes, the path names no file.
+  if (longer_than(report, path_char_limit)) {
     show_message(rs, msg::report_path_too_long, argv[1]);
     return -1;
   }
+  rs.startup_report = report;
   return static_cast<int>(report.size());
 }
 

@@ -8,9 +8,9 @@
 namespace resivex {
 
 // Sets the process-wide members of the run state from the argument vector: the program folder, the help-file
-// and exclusion-list paths, the start-up report path (made absolute), mode_word and access_mask. Returns the
-// length of the start-up report path; 0 when there is none; -1 when argument 1 was refused as too long (its
-// message has been shown).
+// and exclusion-list paths, the start-up report path (made absolute) and mode_word. (The registry view is
+// chosen by every run, from the report's title.) Returns the length of the start-up report path; 0 when there
+// is none; -1 when argument 1 was refused as too long (its message has been shown).
 int process_command_line(run_state& rs, int argc, const char* const* argv);
 
 }  // namespace resivex

@@ -5,6 +5,7 @@
 #include "conversion/batch/folders.h"
 #include "conversion/registry/removal_script.h"
 #include "conversion/registry/reset_script.h"
+#include "conversion/unicode.h"
 
 #include <climits>
 #include <cstring>
@@ -24,9 +25,17 @@ constexpr std::string_view title_total_changes = "Total changes:";
 
 void choose_reg_header(run_state& rs) {
   const os_version_info v = rs.sys->os_version();
-  copy_text(rs.reg_header, v.platform_id == win::ver_platform_win32_nt && v.major > 5
-                               ? "Windows Registry Editor Version 5.00\n\n"
-                               : "REGEDIT4\n\n");
+  // Regedit 5.00's own export form is UTF-16: every name gets its line. REGEDIT4 (only the oldest systems)
+  // is read in the ANSI code page.
+  rs.unicode_scripts = v.platform_id == win::ver_platform_win32_nt && v.major > 5;
+  copy_text(rs.reg_header, rs.unicode_scripts ? "Windows Registry Editor Version 5.00\n\n" : "REGEDIT4\n\n");
+}
+
+// Chooses the view in which the report's entries are probed and named: from its first line, and before any
+// output's header is written (each header names the view).
+void choose_report_view(run_state& rs, std::string_view title) {
+  rs.view = report_view_of_title(title);
+  rs.access_mask = access_mask_for(rs.view, rs.windows_64bit);
 }
 
 void allocate_work_buffers(run_state& rs) {
@@ -51,33 +60,34 @@ void reset_run_counters(run_state& rs) {
 bool start_run(run_state& rs, const char* report_path) {
   choose_reg_header(rs);
   rs.bat_lines = rs.bat_unwritable = rs.reg_entries = rs.mods_entries = rs.error_entries = 0;
-  if (!copy_text(rs.input_name, report_path)) {
-    rs.input_name[0] = '\0';
+  rs.input_name = report_path;
+  if (longer_than(rs.input_name, path_char_limit)) {
+    rs.input_name.clear();
     show_message(rs, msg::report_path_too_long, report_path);
     return false;
   }
   if (!derive_output_names(rs)) return false;
   allocate_work_buffers(rs);
 
-  std::FILE* in = rs.sys->open_file(rs.input_name, "rb");
+  std::FILE* in = rs.sys->open_file(rs.input_name.c_str(), "rb");
   if (in == nullptr) {
-    show_message(rs, msg::input_open_failed, rs.input_name);
+    show_message(rs, msg::input_open_failed, rs.input_name.c_str());
     end_process(exit_code::open_failed);
   }
   rs.report = std::make_unique<report_reader>(*rs.sys, in);
   if (rs.report->read_failed()) {
     // Opened but unreadable from its first byte (a folder, on systems that open one): no report at all.
     rs.report.reset();
-    show_message(rs, msg::input_open_failed, rs.input_name);
+    show_message(rs, msg::input_open_failed, rs.input_name.c_str());
     end_process(exit_code::open_failed);
   }
-  if (!rs.batch.create(*rs.sys, rs.bat_name)) {
-    show_message(rs, msg::batch_open_failed, rs.bat_name);
+  if (!rs.batch.create(*rs.sys, rs.bat_name.c_str())) {
+    show_message(rs, msg::batch_open_failed, rs.bat_name.c_str());
     end_process(exit_code::open_failed);
   }
   // An error list that an earlier run of this report left would pass for this run's, which writes its own
   // when a key cannot be read.
-  rs.sys->remove_file(rs.errors_name);
+  rs.sys->remove_file(rs.errors_name.c_str());
   load_exclusion_list(rs);
 
   rs.keys_sections_seen = rs.bat_stage = 0;
@@ -89,13 +99,18 @@ bool start_run(run_state& rs, const char* report_path) {
   rs.keys_next = 0;
   rs.folders.clear();
   rs.folders_stored = rs.folders_announced = 0;
+  rs.windows_64bit = rs.sys->windows_is_64bit();
+  rs.windows_folder = rs.sys->windows_folder();
+  choose_report_view(rs, {});
   return true;
 }
 
 // Reads the report section by section until "Total changes:" or its end.
 void section_loop(run_state& rs) {
-  // The first two lines are Regshot's heading: never titles.
-  if (read_report_line(rs) == 0 || read_report_line(rs) == 0) return;
+  // The first two lines are Regshot's heading: never titles. The first names the build that wrote the report.
+  if (read_report_line(rs) == 0) return;
+  choose_report_view(rs, std::string_view(rs.line_buf, static_cast<std::size_t>(rs.line_len)));
+  if (read_report_line(rs) == 0) return;
   clear_work_buffers(rs);
   rs.bat_stage = 0;
   if (read_report_line(rs) == 0) return;
@@ -123,12 +138,12 @@ void section_loop(run_state& rs) {
 
 // Closes an output and, when it was written completely, shows it in a result window. Returns false when the
 // output could not be written completely; the user has then been told, and no window is opened on it.
-bool show_output(run_state& rs, output_file& file, const char* path, bool window) {
+bool show_output(run_state& rs, output_file& file, const std::string& path, bool window) {
   if (!file.close()) {
-    show_message(rs, msg::output_write_failed, path);
+    show_message(rs, msg::output_write_failed, path.c_str());
     return false;
   }
-  if (window && !rs.sys->open_result_window(rs.owner, path)) {
+  if (window && !rs.sys->open_result_window(rs.owner, path.c_str())) {
     show_message(rs, rs.owner, msg::child_creation_failed);
   }
   return true;
@@ -152,7 +167,7 @@ void end_phase(run_state& rs, run_result& result) {
   // A report that broke off is not converted whole: its scripts miss what the rest would have listed.
   const bool read_whole = rs.report == nullptr || !rs.report->read_failed();
   rs.report.reset();
-  if (!read_whole) show_message(rs, msg::input_read_failed, rs.input_name);
+  if (!read_whole) show_message(rs, msg::input_read_failed, rs.input_name.c_str());
 
   bool ok = show_output(rs, rs.batch, rs.bat_name, true) && read_whole;
   if (rs.reg_entries == 0) {
@@ -187,7 +202,7 @@ long long saturating_count(const char* text) {
 }  // namespace
 
 bool derive_output_names(run_state& rs) {
-  const std::string_view input = view_of(rs.input_name);
+  const std::string_view input = rs.input_name;
   // Only the file name's own "." counts: a "." in a folder name must never move the outputs elsewhere.
   const std::size_t name_start = [&] {
     const std::size_t sep = input.find_last_of("\\/");
@@ -200,24 +215,24 @@ bool derive_output_names(run_state& rs) {
       break;
     }
   }
-  const std::string_view stem = dot == std::string_view::npos ? input : input.substr(0, dot);
-  const bool fit = format_text(rs.bat_name, "%.*s.bat", static_cast<int>(stem.size()), stem.data()) &&
-                   format_text(rs.Fileoutn2, "%.*s.reg", static_cast<int>(stem.size()), stem.data()) &&
-                   format_text(rs.mods_name, "%.*s_mods.reg", static_cast<int>(stem.size()), stem.data()) &&
-                   format_text(rs.errors_name, "%.*s_errors.txt", static_cast<int>(stem.size()), stem.data());
-  if (!fit) {
-    show_message(rs, msg::report_path_too_long, rs.input_name);
+  const std::string stem(dot == std::string_view::npos ? input : input.substr(0, dot));
+  rs.bat_name = stem + ".bat";
+  rs.Fileoutn2 = stem + ".reg";
+  rs.mods_name = stem + "_mods.reg";
+  rs.errors_name = stem + "_errors.txt";
+  if (longer_than(rs.errors_name, path_char_limit)) {
+    show_message(rs, msg::report_path_too_long, rs.input_name.c_str());
     return false;
   }
-  copy_text(rs.name_check, view_of(rs.Fileoutn2));
+  rs.name_check = rs.Fileoutn2;
   // A report named through one of its streams ("report.bat::$DATA") is the file before the colon: an output of
   // that name would be created over the report while it is read.
   const std::size_t colon = input.find(':', std::max<std::size_t>(name_start, 2));
   const std::string_view file = input.substr(0, colon);
-  for (const char* name : {rs.bat_name, rs.Fileoutn2, rs.mods_name, rs.errors_name}) {
+  for (const std::string* name : {&rs.bat_name, &rs.Fileoutn2, &rs.mods_name, &rs.errors_name}) {
     // Windows file names ignore the case of ASCII letters.
-    if (equal_ignoring_case(input, name) || equal_ignoring_case(file, name)) {
-      show_message(rs, msg::output_is_report, name);
+    if (equal_ignoring_case(input, *name) || equal_ignoring_case(file, *name)) {
+      show_message(rs, msg::output_is_report, name->c_str());
       return false;
     }
   }
@@ -227,11 +242,13 @@ bool derive_output_names(run_state& rs) {
 void load_exclusion_list(run_state& rs) {
   rs.excl_list.clear();
   rs.excl_lines = 0;
-  rs.excl_size = rs.sys->file_size(rs.excl_path);
+  rs.excl_size = 0;
+  if (rs.excl_path.empty()) return;
+  rs.excl_size = rs.sys->file_size(rs.excl_path.c_str());
   if (rs.excl_size <= 0) return;
-  std::FILE* f = rs.sys->open_file(rs.excl_path, "rb");
+  std::FILE* f = rs.sys->open_file(rs.excl_path.c_str(), "rb");
   if (f == nullptr) {
-    show_message(rs, msg::input_open_failed, rs.excl_path);
+    show_message(rs, msg::input_open_failed, rs.excl_path.c_str());
     return;
   }
   report_reader reader(*rs.sys, f, false);
@@ -250,7 +267,7 @@ void load_exclusion_list(run_state& rs) {
   }
   if (reader.read_failed()) {
     // Part of a list would keep out only part of what the user wants kept: as if it could not be opened.
-    show_message(rs, msg::input_open_failed, rs.excl_path);
+    show_message(rs, msg::input_open_failed, rs.excl_path.c_str());
     rs.excl_list.clear();
   }
   rs.excl_lines = static_cast<int>(rs.excl_list.size());

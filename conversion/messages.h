@@ -38,7 +38,7 @@ inline constexpr message output_is_report{
     "run RESIVEX again.",
     "Error", mb_iconerror};
 inline constexpr message report_path_too_long{
-    "The path %s is too long: a report's path and the names of its output files must stay within 260 "
+    "The path %s is too long: a report's path and the names of its output files must stay within 32767 "
     "characters.",
     "Error", mb_iconerror};
 

@@ -2,6 +2,7 @@
 #include "conversion/report_reader.h"
 
 #include "conversion/text.h"
+#include "conversion/unicode.h"
 
 #include <algorithm>
 #include <array>
@@ -13,7 +14,8 @@ namespace resivex {
 namespace {
 
 constexpr std::size_t block_size = 64 * 1024;
-constexpr std::size_t text_room = line_capacity - 1;  // characters a line buffer holds
+constexpr std::size_t text_room = line_units;          // characters of the file a line keeps
+constexpr std::size_t buffer_room = line_capacity - 1;  // bytes a line buffer holds
 constexpr std::size_t wrap_length = 1000;             // Regshot 1.9.x breaks entries after this many characters
 constexpr std::size_t ring_size = 72;
 constexpr std::size_t max_blank_run = 64;  // blank lines inside one entry's data that are looked through
@@ -26,47 +28,6 @@ constexpr std::array<std::string_view, 12> titles = {
 constexpr std::array<std::string_view, 10> hive_prefixes = {
     "HKEY_CLASSES_ROOT", "HKEY_USERS", "HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER", "HKEY_CURRENT_CONFIG",
     "HKCR", "HKU", "HKLM", "HKCU", "HKCC"};
-
-// Decodes UTF-8 into UTF-16; malformed sequences become U+FFFD. Returns false when it met one.
-bool utf16_from_utf8(std::string_view in, std::u16string& out) {
-  static constexpr std::uint32_t smallest[] = {0, 0x80, 0x800, 0x10000};  // overlong forms are malformed
-  out.clear();
-  bool ok = true;
-  for (std::size_t i = 0; i < in.size();) {
-    const auto c = static_cast<unsigned char>(in[i]);
-    std::size_t extra = 0;
-    std::uint32_t cp = c;
-    if ((c & 0xE0) == 0xC0) {
-      extra = 1, cp = c & 0x1F;
-    } else if ((c & 0xF0) == 0xE0) {
-      extra = 2, cp = c & 0x0F;
-    } else if ((c & 0xF8) == 0xF0) {
-      extra = 3, cp = c & 0x07;
-    }
-    bool good = c < 0x80 || extra > 0;
-    good = good && i + extra < in.size();
-    for (std::size_t k = 1; good && k <= extra; ++k) {
-      const auto cc = static_cast<unsigned char>(in[i + k]);
-      if ((cc & 0xC0) != 0x80) good = false;
-      cp = (cp << 6) | (cc & 0x3F);
-    }
-    if (!good || cp < smallest[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-      out.push_back(u'\uFFFD');
-      ok = false;
-      ++i;
-      continue;
-    }
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(cp));
-    }
-    i += extra + 1;
-  }
-  return ok;
-}
 
 }  // namespace
 
@@ -189,7 +150,8 @@ bool report_reader::next_physical() {
     }
     if (take > 0) {
       const std::size_t stored = phys_.size() / unit;
-      const std::size_t keep = std::min(take, stored < text_room ? text_room - stored : 0);
+      // One unit more than a line keeps: the CR of a CR LF line end, which is no character of the line.
+      const std::size_t keep = std::min(take, stored <= text_room ? text_room + 1 - stored : 0);
       const std::size_t at = phys_.size();
       phys_.append(p, keep * unit);
       if (keep < take) line_cut = true;
@@ -217,6 +179,10 @@ bool report_reader::next_physical() {
     phys_cr_ = true;
     --units;
     if (!line_cut) phys_.erase(phys_.size() - unit);  // a cut line never kept its last unit
+  }
+  if (phys_.size() / unit > text_room) {
+    phys_.resize(text_room * unit);
+    line_cut = true;
   }
   phys_cut_ = phys_cut_ || line_cut;
   phys_units_ = units;
@@ -264,25 +230,36 @@ bool report_reader::next_text_line(text_line& out) {
   out.flags.had_nul = nul;
   switch (encoding_) {
     case report_encoding::ansi:
-      // The physical line is taken over, not copied; both buffers keep their room for the next line.
-      out.text.swap(phys_);
+      if (is_ascii(phys_)) {
+        // The physical line is taken over, not copied; both buffers keep their room for the next line.
+        out.text.swap(phys_);
+      } else {
+        out.flags.lossy = !machine_.utf8_from_ansi(phys_, out.text);
+      }
       break;
-    case report_encoding::utf8: {
-      const bool ok = utf16_from_utf8(phys_, wide_);
-      out.flags.lossy = !machine_.ansi_from_utf16(wide_, out.text) || !ok;
+    case report_encoding::utf8:
+      if (is_ascii(phys_)) {
+        out.text.swap(phys_);
+      } else {
+        // Validated (and malformed bytes shown as U+FFFD) by a round through UTF-16.
+        const bool ok = utf16_from_utf8(phys_, wide_);
+        out.flags.lossy = !utf8_from_utf16(wide_, out.text) || !ok;
+      }
       break;
-    }
     case report_encoding::utf16le:
       wide_.resize(phys_.size() / 2);
       for (std::size_t k = 0; k < wide_.size(); ++k) {
         wide_[k] = static_cast<char16_t>(static_cast<unsigned char>(phys_[2 * k]) |
                                          (static_cast<unsigned char>(phys_[2 * k + 1]) << 8));
       }
-      out.flags.lossy = !machine_.ansi_from_utf16(wide_, out.text);
+      out.flags.lossy = !utf8_from_utf16(wide_, out.text);
       break;
   }
-  if (out.text.size() > text_room) {
-    out.text.resize(text_room);
+  if (out.text.size() > buffer_room) {
+    // Only a substitute can make it longer than its characters allow: cut at a character's start.
+    std::size_t keep = buffer_room;
+    while (keep > 0 && (static_cast<unsigned char>(out.text[keep]) & 0xC0) == 0x80) --keep;
+    out.text.resize(keep);
     out.flags.cut = true;
   }
   if (!first_line_seen_) {
@@ -323,8 +300,9 @@ int report_reader::read_line(char (&buf)[line_capacity], line_flags& flags) {
   flags = l->flags;
   std::size_t n = l->text.size();
   std::memcpy(buf, l->text.data(), n);
-  if (l->had_lf) {
-    if (n < text_room) buf[n++] = '\n';
+  // A cut line has lost its end: it gets none (the rest of it was skipped).
+  if (l->had_lf && !flags.cut) {
+    if (n < buffer_room) buf[n++] = '\n';
     else flags.cut = true;  // no room left for the line end
   }
   buf[n] = '\0';
@@ -395,6 +373,8 @@ inline bool report_reader::is_plain_line(std::size_t bytes, std::size_t& text, b
   const std::size_t avail = block_end_ - block_pos_;
   // The line goes on in the next block, holds a NUL, or is too long to be one of these: the general way.
   if (bytes >= avail || bytes > text_room || p[bytes] != '\n') return false;
+  // Only ASCII is the same in the file and in the program's UTF-8: anything else is decoded the general way.
+  if (!is_ascii(std::string_view(p, bytes))) return false;
   had_cr = bytes > 0 && p[bytes - 1] == '\r';
   text = bytes - (had_cr ? 1 : 0);
   // Blank, possibly the first piece of a broken entry, or a section's end: the general way handles these.
@@ -480,7 +460,7 @@ entry_status report_reader::read_entry(entry_kind kind, char (&buf)[line_capacit
       if (!l->text.empty()) break;
       pop();
     }
-    n = std::min(l->text.size(), text_room);
+    n = std::min(l->text.size(), buffer_room);
     std::memcpy(buf, l->text.data(), n);
     flags = l->flags;
     had_lf = l->had_lf;
@@ -489,7 +469,9 @@ entry_status report_reader::read_entry(entry_kind kind, char (&buf)[line_capacit
   }
   std::string_view ending = had_cr ? "\r\n" : "\n";
   auto append = [&](std::string_view piece) {
-    const std::size_t keep = std::min(piece.size(), text_room - n);
+    std::size_t keep = std::min(piece.size(), buffer_room - n);
+    // A cut falls between characters, never inside one.
+    while (keep < piece.size() && keep > 0 && (static_cast<unsigned char>(piece[keep]) & 0xC0) == 0x80) --keep;
     std::memcpy(buf + n, piece.data(), keep);
     n += keep;
     if (keep < piece.size()) flags.cut = true;
@@ -528,8 +510,10 @@ entry_status report_reader::read_entry(entry_kind kind, char (&buf)[line_capacit
       pop();
     }
   }
-  if (n < text_room) buf[n++] = '\n';
-  else flags.cut = true;
+  if (!flags.cut) {
+    if (n < buffer_room) buf[n++] = '\n';
+    else flags.cut = true;
+  }
   buf[n] = '\0';
   length = static_cast<int>(n);
   return entry_status::entry;

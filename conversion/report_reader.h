@@ -1,8 +1,8 @@
-// Reads a Regshot comparison report (or any text file of the program's) as lines of ANSI text, whatever the
+// Reads a Regshot comparison report (or any text file of the program's) as lines of UTF-8 text, whatever the
 // encoding it was saved in, and hands the section handlers whole entries.
 //
-// Regshot's ANSI builds write the ANSI code page, its Unicode builds UTF-16LE (usually without a byte-order
-// mark); editors add a UTF-8 mark. Regshot 1.9.x also breaks every entry longer than 1000 characters into
+// Regshot's ANSI builds write the ANSI code page (decoded from it once, here), its Unicode builds UTF-16LE
+// (usually without a byte-order mark); editors add a UTF-8 mark. Regshot 1.9.x also breaks every entry longer than 1000 characters into
 // lines of 1000, and writes string data holding line breaks raw, so one entry can span several lines. The
 // reader undoes both, so that a handler never sees half an entry nor a line of the next section.
 #pragma once
@@ -17,13 +17,18 @@
 
 namespace resivex {
 
-inline constexpr std::size_t line_capacity = 8192;  // bytes of a line buffer, NUL included
+// A line keeps at most this many of the file's characters (bytes of an ANSI or UTF-8 file, UTF-16 units of a
+// Unicode one); the rest is cut. In UTF-8 a character takes at most three bytes per unit: the line buffers hold
+// that much, with its line end and NUL.
+inline constexpr std::size_t line_units = 8191;
+inline constexpr std::size_t line_capacity = 3 * (line_units + 1);
 
 // What a line lost on its way from the file. A damaged line must never name anything: its text is not what
 // the report says.
 struct line_flags {
-  bool cut = false;      // longer than the line buffer; the rest was dropped
-  bool lossy = false;    // held a character that the ANSI code page cannot hold
+  bool cut = false;      // longer than a line is kept; the rest was dropped
+  bool lossy = false;    // held what names no character: a lone UTF-16 surrogate, bytes that are no text of
+                         // the ANSI code page or no UTF-8 (each shown as U+FFFD)
   bool had_nul = false;  // held NUL characters (each replaced by 0x01)
   bool damaged() const { return cut || lossy || had_nul; }
 };

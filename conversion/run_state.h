@@ -8,6 +8,7 @@
 #include "conversion/messages.h"
 #include "conversion/output_file.h"
 #include "conversion/report_reader.h"
+#include "conversion/report_view.h"
 #include "conversion/text.h"
 
 #include <cstddef>
@@ -18,15 +19,20 @@
 
 namespace resivex {
 
-inline constexpr std::size_t path_capacity = 261;  // 260 characters and the NUL
-inline constexpr std::size_t out_line_capacity = 1024;
-inline constexpr std::size_t work_line_capacity = 1300;
-inline constexpr std::size_t msg_text_capacity = 1310;
+// The fixed buffers hold their texts in UTF-8, where a character (a UTF-16 unit, as Windows counts) takes up to
+// three bytes: each holds its number of characters three times over, so that its limits are limits on
+// characters. Where a limit decides something, it is counted in characters (utf16_length).
+inline constexpr std::size_t line_char_limit = 1023;  // characters of an output line
+inline constexpr std::size_t out_line_capacity = 3 * (line_char_limit + 1);
+inline constexpr std::size_t work_line_capacity = 3 * 1300;
+inline constexpr std::size_t msg_text_capacity = 3 * 1310;
 inline constexpr std::size_t mode_word_capacity = 24;
 inline constexpr std::size_t reg_header_capacity = 40;
 inline constexpr std::size_t work_buffer_size = 8192;  // value_data, regkey_data2, regkey_data3, strip_buf
 inline constexpr int keys_limit_default = 100;
-inline constexpr std::size_t keys_slot_size = 1024;
+inline constexpr std::size_t keys_slot_size = 3 * 1024;
+// The longest path the system takes (in its long form, \\?\), in characters.
+inline constexpr std::size_t path_char_limit = 32767;
 
 // How a run ended, for the front end to act on.
 struct run_result {
@@ -62,27 +68,34 @@ struct run_state {
   window_handle owner = nullptr;  // the frame window: owner of the "MDI Child creation failed." box
 
   // Set once from the command line and kept for the process.
-  char program_folder[path_capacity] = "";
-  char help_path[path_capacity] = "";
-  char excl_path[path_capacity] = "";
-  char startup_report[path_capacity] = "";
+  std::string program_folder;
+  std::string help_path;
+  std::string excl_path;
+  std::string startup_report;
   char mode_word[mode_word_capacity] = "DEL";
+
+  // The view of the machine that the report's Regshot saw, and what follows from it, chosen by every run from
+  // the report's first line and the system (report_view.h).
+  report_view view = report_view::native;
+  bool windows_64bit = false;
+  std::string windows_folder;  // the system's, where a 32-bit report's file paths are redirected
   std::uint32_t access_mask = win::key_read;
 
   // Names and headers, derived anew by every run.
   char reg_header[reg_header_capacity] = "";
-  char input_name[path_capacity] = "";
-  char bat_name[path_capacity] = "";
-  char Fileoutn2[path_capacity] = "";
-  char name_check[path_capacity] = "";
-  char mods_name[path_capacity] = "";
-  char errors_name[path_capacity] = "";
+  bool unicode_scripts = true;  // the registry scripts are regedit's UTF-16 form (not REGEDIT4, ANSI)
+  std::string input_name;
+  std::string bat_name;
+  std::string Fileoutn2;
+  std::string name_check;
+  std::string mods_name;
+  std::string errors_name;
 
   // Fixed text buffers.
   char out_line[out_line_capacity] = "";
   char work_line[work_line_capacity] = "";
   char msg_text[msg_text_capacity] = "";
-  char key_buf[path_capacity] = "";
+  std::string key_buf;  // the key path last written by the keys section
 
   // The current report line (read_report_line) and a second one (read_report_line2), with what they lost.
   char line_buf[line_capacity] = "";

@@ -29,6 +29,7 @@ inline constexpr std::uint32_t reg_qword = 11;
 // Registry access masks.
 inline constexpr std::uint32_t key_read = 0x20019;
 inline constexpr std::uint32_t key_wow64_64key = 0x0100;
+inline constexpr std::uint32_t key_wow64_32key = 0x0200;
 
 // Predefined root keys: 32-bit handle values sign-extended to the width of a handle.
 using reg_key = std::uintptr_t;

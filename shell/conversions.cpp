@@ -88,7 +88,7 @@ bool run_startup_conversion() {
   if (process_command_line(rs, __argc, __argv) <= 0) return true;
   {
     conversion_scope scope;
-    if (!scope.convert(rs.startup_report)) return false;
+    if (!scope.convert(rs.startup_report.c_str())) return false;
   }
   PostMessageA(app().client, WM_MDICASCADE, 0, 0);
   return true;

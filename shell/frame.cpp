@@ -1,6 +1,7 @@
 // See frame.h. The window procedure only dispatches; the commands are in frame_commands.cpp.
 #include "shell/frame.h"
 
+#include "resivex_version.h"
 #include "shell/app.h"
 #include "shell/commands.h"
 #include "shell/conversions.h"
@@ -18,7 +19,7 @@ static_assert(std_filenew == STD_FILENEW && std_fileopen == STD_FILEOPEN && std_
 namespace {
 
 constexpr char frame_class[] = "MyMDIWindow";
-constexpr char frame_title[] = "WINAPI version of RESIVEX V7.1.0 compiled with Visual Studio";
+constexpr char frame_title[] = "WINAPI version of RESIVEX V" RESIVEX_VERSION " compiled with Visual Studio";
 constexpr char status_hint[] = "Process Regshot output .TXT file";
 
 HWND create_mdi_client(HWND frame) {

@@ -1,6 +1,7 @@
 // See frame_commands.h.
 #include "shell/frame_commands.h"
 
+#include "resivex_version.h"
 #include "shell/app.h"
 #include "shell/conversions.h"
 #include "shell/document_rules.h"
@@ -9,11 +10,12 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <string>
 
 namespace resivex::shell {
 
 void command_help() {
-  const char* path = app().rs->help_path;
+  const char* path = app().rs->help_path.c_str();
   std::FILE* f = std::fopen(path, "rb");
   if (f == nullptr) {
     // Asking the shell to open a file that is not there would only add its own error.
@@ -24,7 +26,11 @@ void command_help() {
   ShellExecuteA(app().frame, "open", path, nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-void command_about() { show_box(nullptr, resivex::msg::about, resivex::msg::about_detail); }
+void command_about() {
+  // The version of the build, as in the version resource: the About box tells which release this is.
+  const std::string detail = std::string("Version " RESIVEX_VERSION "\n") + resivex::msg::about_detail;
+  show_box(nullptr, resivex::msg::about, detail.c_str());
+}
 
 void command_new() {
   if (!create_document_window(untitled_title)) show_box(app().frame, resivex::msg::child_creation_failed);

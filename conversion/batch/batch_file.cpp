@@ -2,6 +2,7 @@
 #include "conversion/batch/batch_file.h"
 
 #include "conversion/text.h"
+#include "conversion/unicode.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -22,28 +23,19 @@ namespace resivex {
 
 namespace {
 
-bool is_ascii(std::string_view text) {
-  // Eight characters at a time: only the high bits matter.
-  std::uint64_t seen = 0;
-  std::size_t i = 0;
-  for (; i + 8 <= text.size(); i += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, text.data() + i, 8);
-    seen |= word;
-  }
-  for (; i < text.size(); ++i) seen |= static_cast<unsigned char>(text[i]);
-  return (seen & 0x8080808080808080ull) == 0;
-}
-
-// cmd reads a batch file in the console's OEM code page: convert the ANSI text so that cmd reads the same
-// characters. False when the OEM code page cannot express it exactly.
-bool to_oem(run_state& rs, std::string_view ansi, std::string& oem) {
-  if (is_ascii(ansi)) {
-    oem.assign(ansi);
+// cmd reads a batch file in the console's OEM code page: convert the text so that cmd reads the same
+// characters. False when the OEM code page cannot express it exactly (oem then holds "?" for the others).
+bool to_oem(run_state& rs, std::string_view text, std::string& oem) {
+  if (is_ascii(text)) {
+    oem.assign(text);
     return true;
   }
-  return rs.sys->oem_from_ansi(ansi, oem);
+  return rs.sys->oem_from_utf8(text, oem);
 }
+
+// A text for a REM line, as cmd will read it: in the OEM code page with "?" for what it lacks, every "%"
+// doubled, and no "^", which at a line's end would join the next line to the comment.
+std::string comment_for_cmd(run_state& rs, std::string_view text);
 
 // cmd expands %name% inside double quotes too: every "%" of a path is written "%%".
 std::string double_percent(std::string_view text) {
@@ -56,14 +48,26 @@ std::string double_percent(std::string_view text) {
   return out;
 }
 
+std::string comment_for_cmd(run_state& rs, std::string_view text) {
+  std::string oem;
+  to_oem(rs, text, oem);
+  for (char& c : oem) {
+    if (c == '^') c = '?';
+  }
+  return double_percent(oem);
+}
+
 void write_header(run_state& rs, bool dir_form) {
   // The batch file's own name appears in comment lines; written as cmd will read it.
   std::string name;
-  if (!to_oem(rs, view_of(rs.bat_name), name)) name.assign(view_of(rs.bat_name));
+  if (!to_oem(rs, rs.bat_name, name)) name = comment_for_cmd(rs, rs.bat_name);
   name = double_percent(name);
   rs.batch.write("echo off\n");
   rs.batch.write("color F0\n");
   rs.batch.write("REM The following files still exist...\n");
+  // Which view the paths were read in, as cmd will read the line (a REM line runs nothing, but cmd still
+  // expands "%" in it).
+  rs.batch.write("REM " + comment_for_cmd(rs, files_view_note(rs.view, rs.windows_64bit, rs.windows_folder)) + "\n");
   if (dir_form) {
     // As a comment: otherwise cmd would run the words (and the report folder's "&" or "|") as a command.
     rs.batch.write("REM The following DIR commands are in file " + name + " \n\n");
@@ -87,14 +91,26 @@ void write_folder_prompt(run_state& rs) {
 
 }  // namespace
 
-bool entry_exists(run_state& rs, const char* path, bool folder) {
+bool entry_exists(run_state& rs, const char* path, bool folder, std::uint32_t* found) {
   const std::uint32_t attributes = rs.sys->file_attributes(path);
+  if (found != nullptr) *found = attributes;
   if (attributes == win::invalid_file_attributes) return false;
   if (((attributes & win::file_attribute_directory) != 0) != folder) return false;
   return rs.sys->file_status(path) != ENOENT;
 }
 
 namespace {
+
+// The item's short (8.3) path when it names the same item in the OEM code page exactly: the short path's own
+// attributes are the item's, and its long form is the item's path again. Sets oem to its OEM text.
+bool short_alias(run_state& rs, const char* path, std::uint32_t attributes, std::string& oem) {
+  std::string short_name, long_name;
+  if (!rs.sys->short_path(path, short_name) || short_name == path || !batch_path_is_safe(short_name)) return false;
+  if (!rs.sys->oem_from_utf8(short_name, oem)) return false;
+  if (rs.sys->file_attributes(short_name.c_str()) != attributes) return false;
+  // Case aside (ASCII letters only: the report names the item as the file system spells it), the very path.
+  return rs.sys->long_path(short_name.c_str(), long_name) && equal_ignoring_case(long_name, path);
+}
 
 // The characters as unsigned numbers: control characters are those below 0x20, and above 0x7F lies what is
 // not ASCII.
@@ -262,7 +278,7 @@ char* copy_chars(char* out, const char* p, std::size_t n) {
 // The path NUL-terminated in buf, which holds any path that gets a line.
 template <std::size_t N>
 void copy_path(char (&buf)[N], std::string_view path) {
-  static_assert(N > entry_path_capacity);
+  static_assert(N > entry_path_bytes);
   *copy_chars(buf, path.data(), path.size()) = '\0';
 }
 
@@ -307,25 +323,42 @@ batch_verb batch_verb_of(const run_state& rs) {
 
 int write_batch_entry(run_state& rs, const batch_verb& verb, std::string_view path) {
   // A path cut to fit, or one that could name something else, gets no line.
-  if (path.size() > entry_path_capacity) return 0;
+  if (longer_than(path, entry_path_capacity)) return 0;
   // Copied for the machine before the safety test, not after it: the copy's writes are then done when the
   // machine reads the text, instead of holding its reads up.
   copy_path(rs.out_line, path);
-  if (!batch_path_is_safe(path) || !entry_exists(rs, rs.out_line, !verb.files)) return 0;
-  const path_marks marks = marks_of(path);
+  std::uint32_t attributes = 0;
+  if (!batch_path_is_safe(path) || !entry_exists(rs, rs.out_line, !verb.files, &attributes)) return 0;
+  path_marks marks = marks_of(path);
   std::string converted;
-  std::string_view oem = path;
-  std::size_t percents = marks.percents;
-  bool nop = marks.nop;
-  if (!marks.ascii) {
-    if (!rs.sys->oem_from_ansi(path, converted)) {  // a substituted "?" would be a wildcard for DEL
+  std::string_view oem = path;  // the path as cmd is to read it
+  bool by_short_name = false;
+  // cmd takes a path of MAX_PATH characters or more only in its long form (\\?\).
+  const bool beyond_max_path = longer_than(path, max_path - 1);
+  const bool exact_in_oem = marks.ascii || rs.sys->oem_from_utf8(path, converted);
+  if (!exact_in_oem || beyond_max_path) {
+    // A substituted "?" would be a wildcard for DEL: a path the OEM code page cannot express is written by the
+    // item's short name, or not at all. A long path is written short where it has short names, so that cmd
+    // reads it as every program does.
+    std::string alias;
+    if (short_alias(rs, rs.out_line, attributes, alias) && (!exact_in_oem || alias.size() < path.size())) {
+      converted = std::move(alias);
+      by_short_name = true;
+    } else if (!exact_in_oem) {
       ++rs.bat_unwritable;
       return 0;
+    } else if (marks.ascii) {
+      converted.assign(path);
     }
+    if (longer_than(converted, max_path - 1)) converted.insert(0, "\\\\?\\");
     oem = converted;
-    percents = static_cast<std::size_t>(std::count(oem.begin(), oem.end(), '%'));
-    nop = oem.find("_nop") != std::string_view::npos;
+    marks = marks_of(oem);
+  } else if (!marks.ascii) {
+    oem = converted;
+    marks = marks_of(oem);
   }
+  const std::size_t percents = marks.percents;
+  const bool nop = marks.nop;
 
   // The line: verb, blank, the path in quotes with every "%" doubled, three blanks in a DIR line, the line end.
   const std::string_view word = verb.word;
@@ -345,6 +378,10 @@ int write_batch_entry(run_state& rs, const batch_verb& verb, std::string_view pa
   if (rs.bat_stage == 1 && (nop || verb.names_nop)) {
     write_folder_prompt(rs);
     rs.bat_stage = 2;
+  }
+  if (by_short_name) {
+    // Which item the short name stands for, as far as cmd can show it (a REM line runs nothing).
+    rs.batch.write("REM " + comment_for_cmd(rs, path) + "\n");
   }
   if (!rs.bat_expansion_off && marks.bang) {
     // Where delayed expansion is on (cmd /V:ON, or DelayedExpansion in the registry), cmd would read "!x!"

@@ -10,11 +10,14 @@
 
 namespace resivex {
 
-inline constexpr std::size_t entry_path_capacity = 1022;
+inline constexpr std::size_t entry_path_capacity = 1022;  // characters
+inline constexpr std::size_t entry_path_bytes = 3 * entry_path_capacity;  // the most UTF-8 they take
+inline constexpr std::size_t max_path = 260;  // the system's MAX_PATH, the terminating NUL included
 
 // True when the path still names a file (a folder, with `folder`) on the machine. A file entry that is now a
-// folder gets no DEL line: cmd would ask to delete every file in that folder.
-bool entry_exists(run_state& rs, const char* path, bool folder);
+// folder gets no DEL line: cmd would ask to delete every file in that folder. Sets *found to the item's
+// attributes when asked.
+bool entry_exists(run_state& rs, const char* path, bool folder, std::uint32_t* found = nullptr);
 
 // True when the path is an absolute drive path ("X:\...") that names one item and only that one: no
 // wildcard, quote, redirection, control character or stream colon, no empty, "." or ".." component, and no
@@ -42,8 +45,11 @@ batch_verb batch_verb_of(const run_state& rs);
 
 // Writes the command line for an entry path with the verb (from batch_verb_of, since mode_word last changed),
 // if the item still exists, preceded by the header and the folder prompt when they are due, and before the
-// first path holding "!" by a line that switches cmd's delayed expansion off. Returns 1 when a line was
-// written, 0 otherwise.
+// first path holding "!" by a line that switches cmd's delayed expansion off. A path that the OEM code page
+// cannot express is written by the item's short name, after a REM line that shows the long one; without a
+// short name of its own it is counted in bat_unwritable. A path of MAX_PATH characters or more is written by
+// its short name where that is shorter, and in the long form (\\?\) where it is still that long. Returns 1
+// when a line was written, 0 otherwise.
 int write_batch_entry(run_state& rs, const batch_verb& verb, std::string_view path);
 
 }  // namespace resivex

@@ -5,6 +5,7 @@
 #include "conversion/batch/folders.h"
 #include "conversion/batch/lookup_queue.h"
 #include "conversion/convert.h"
+#include "conversion/unicode.h"
 
 #include <string_view>
 
@@ -24,12 +25,16 @@ template <class Take>
 void for_each_file_path(run_state& rs, int announced, Take take) {
   std::string_view line;
   std::size_t tab = 0;
+  const bool redirect = redirects_files(rs.view, rs.windows_64bit);
+  std::string redirected;
   for (int handled = 0; handled < announced;) {
     if (read_report_file_entry(rs, line, tab) != entry_status::entry) return;
     if (!is_file_entry(line)) continue;
     ++handled;
     if (rs.line_state.damaged()) continue;  // the text is not the file's real path
-    take(line.substr(0, tab));              // the path ends at the first TAB or the line's end
+    const std::string_view path = line.substr(0, tab);  // the path ends at the first TAB or the line's end
+    // A 32-bit report names the 32-bit system folder by the 64-bit one's name.
+    take(redirect && redirected_path(rs.windows_folder, path, redirected) ? std::string_view(redirected) : path);
   }
 }
 
@@ -52,7 +57,7 @@ void handle_files_added(run_state& rs) {
     try {
       for_each_file_path(rs, announced, [&](std::string_view path) {
         // A path too long to be written gets no line (nor any question to the machine) wherever it lies.
-        if (path.size() <= entry_path_capacity) queue.add(path);
+        if (!longer_than(path, entry_path_capacity)) queue.add(path);
       });
     } catch (...) {
       queue.finish_all();

@@ -4,6 +4,7 @@
 #include "conversion/batch/batch_file.h"
 #include "conversion/batch/lookup_queue.h"
 #include "conversion/convert.h"
+#include "conversion/unicode.h"
 
 #include <new>
 
@@ -46,6 +47,8 @@ using folder_queue = lookup_queue<folder_store>;
 
 // Reads the section's folder entries into the queue. False when the folders array became full.
 bool queue_folders(run_state& rs, int announced, folder_queue& queue, const folder_store& store) {
+  const bool redirect = redirects_files(rs.view, rs.windows_64bit);
+  std::string redirected;
   for (int handled = 0; handled < announced;) {
     if (read_report_entry(rs, entry_kind::file_system) != entry_status::entry) return true;
     const std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
@@ -55,10 +58,12 @@ bool queue_folders(run_state& rs, int announced, folder_queue& queue, const fold
     std::size_t start = 0;
     while (start < line.size() && line[start] == ' ') ++start;
     if (start < line.size() && line[start] == '\t') ++start;
-    const std::string_view path = entry_path_of(line, start);
+    std::string_view path = entry_path_of(line, start);
     // A drive alone ("C:") is no folder of its own: stored, it would hold every path of the drive.
     if (path.empty() || program_files_rule(line) || (path.size() <= 3 && path.size() >= 2 && path[1] == ':')) continue;
-    if (path.size() > entry_path_capacity) {
+    // A 32-bit report names the 32-bit system folder by the 64-bit one's name.
+    if (redirect && redirected_path(rs.windows_folder, path, redirected)) path = redirected;
+    if (longer_than(path, entry_path_capacity)) {
       // Too long to wait in the queue (it gets no line, but it is stored): the ones before it go first.
       if (!queue.finish_all() || !store(path, nullptr)) return false;
     } else if (!queue.add(path)) {

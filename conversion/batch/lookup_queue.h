@@ -25,7 +25,7 @@ public:
   lookup_queue(const lookup_queue&) = delete;
   lookup_queue& operator=(const lookup_queue&) = delete;
 
-  // Queues a path of at most entry_path_capacity characters; false when a path finished on the way said stop.
+  // Queues a path of at most entry_path_capacity characters (entry_path_bytes); false when a path finished on the way said stop.
   bool add(std::string_view path) {
     if (count_ == depth && !finish_oldest()) return false;
     waiting& w = items_[(head_ + count_) % depth];
@@ -61,7 +61,7 @@ private:
   struct waiting {
     std::size_t length = 0;
     folder_index::lookups lookups;
-    char text[entry_path_capacity];
+    char text[entry_path_bytes];
   };
 
   bool finish_oldest() {

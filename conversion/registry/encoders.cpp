@@ -2,6 +2,7 @@
 #include "conversion/registry/encoders.h"
 
 #include "conversion/registry/entry_line.h"
+#include "conversion/unicode.h"
 
 #include <cstring>
 #include <new>
@@ -10,10 +11,11 @@ namespace resivex {
 
 namespace {
 
-constexpr std::size_t group_wrap = 22;
-constexpr std::string_view continuation = "\\ \n   ";
+// Regedit's own layout of a hex list: a line is broken after the comma that brings it to 77 characters or
+// more, with a backslash, and the next line starts with two blanks.
+constexpr std::size_t wrap_column = 77;
+constexpr std::string_view continuation = "\\\n  ";
 constexpr std::string_view null_data = "(NULL!)";
-constexpr std::size_t line_room = out_line_capacity - 1;
 
 int hex_digit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -52,16 +54,15 @@ void groups_of(std::string_view bytes, std::string& out) {
   }
 }
 
-// value_text = name part, "=", prefix, the wrapped list of bytes, and suffix.
-void compose_hex(run_state& rs, registry_state& state, std::string_view prefix, std::string_view bytes,
-                 std::string_view suffix = {}) {
+// value_text = name part, "=", prefix and the list of bytes, wrapped as regedit wraps it.
+void compose_hex(run_state& rs, registry_state& state, std::string_view prefix, std::string_view bytes) {
   groups_of(bytes, state.groups);
-  wrap_hex_list(rs, state.groups);
-  state.value_text.assign(view_of(rs.out_line));
+  const std::string_view name = view_of(rs.out_line);
+  wrap_hex_list(rs, state.groups, utf16_length(name) + 1 + prefix.size());
+  state.value_text.assign(name);
   state.value_text += '=';
   state.value_text.append(prefix);
   state.value_text.append(rs.regkey_data2.get());
-  state.value_text.append(suffix);
 }
 
 void compose_plain(run_state& rs, registry_state& state, std::string_view data_part) {
@@ -70,14 +71,29 @@ void compose_plain(run_state& rs, registry_state& state, std::string_view data_p
   state.value_text.append(data_part);
 }
 
-// A string as a hex list of its ANSI bytes and a terminating zero. regedit reads the bytes of an ANSI file's
-// hex(1), hex(2) and hex(7) lists as ANSI characters.
-void compose_string_bytes(run_state& rs, registry_state& state, std::string_view prefix, std::string_view text) {
-  if (text.empty()) {
-    compose_plain(rs, state, std::string(prefix) + "00");
-    return;
+// Appends a string as the value's bytes hold it in the script's form: UTF-16LE in regedit's own (UTF-16) form,
+// ANSI bytes in a REGEDIT4 script (whose hex(1), hex(2) and hex(7) lists regedit reads as ANSI characters),
+// each with its terminating zero. False, with the reason set, when a REGEDIT4 script cannot hold it.
+bool append_string_bytes(run_state& rs, registry_state& state, std::string_view text, std::string& bytes) {
+  if (rs.unicode_scripts) {
+    append_utf16le(text, bytes);
+    bytes.append("\0\0", 2);
+    return true;
   }
-  compose_hex(rs, state, prefix, text, ",00");
+  std::string ansi;
+  if (!rs.sys->ansi_from_utf8(text, ansi)) {
+    state.unrestorable = unrestorable::not_ansi;
+    return false;
+  }
+  bytes += ansi;
+  bytes += '\0';
+  return true;
+}
+
+// A string value as a hex list of its bytes with their terminator.
+void compose_string_bytes(run_state& rs, registry_state& state, std::string_view prefix, std::string_view text) {
+  state.bytes.clear();
+  if (append_string_bytes(rs, state, text, state.bytes)) compose_hex(rs, state, prefix, state.bytes);
 }
 
 registry_state& begin_encoding(run_state& rs) {
@@ -142,20 +158,21 @@ int grow_work_buffers(run_state& rs, std::size_t needed) {
   return 0;
 }
 
-int wrap_hex_list(run_state& rs, std::string_view groups) {
+int wrap_hex_list(run_state& rs, std::string_view groups, std::size_t first_line_length) {
   const std::size_t count = (groups.size() + 1) / 3;
-  grow_work_buffers(rs, count * 3 + (count / group_wrap + 1) * continuation.size() + 1);
+  grow_work_buffers(rs, count * (3 + continuation.size()) + 1);
   char* out = rs.regkey_data2.get();
   std::size_t n = 0;
-  std::size_t in_line = 0;
+  std::size_t line_length = first_line_length;
   for (std::size_t i = 0; i + 1 < groups.size(); i += 3) {
     out[n++] = groups[i];
     out[n++] = groups[i + 1];
     out[n++] = ',';
-    if (++in_line == group_wrap && i + 3 < groups.size()) {
+    line_length += 3;
+    if (line_length >= wrap_column && i + 3 < groups.size()) {
       std::memcpy(out + n, continuation.data(), continuation.size());
       n += continuation.size();
-      in_line = 0;
+      line_length = 2;
     }
   }
   if (n > 0) --n;  // the last comma
@@ -196,11 +213,15 @@ int encode_string(run_state& rs) {
   }
   const std::string_view text = d.substr(1, d.size() - 2);
   if (may_hold_lost_characters(rs, state, text)) return 0;
-  std::string escaped;
   if (find_first_char(text, "\r\n") == std::string_view::npos) {
     std::string quoted;
     quoted_value_name(text, false, quoted);  // the same escapes as a name
-    if (view_of(rs.out_line).size() + 1 + quoted.size() <= line_room) {
+    if (utf16_length(view_of(rs.out_line)) + 1 + utf16_length(quoted) <= line_char_limit) {
+      std::string ansi;
+      if (!rs.unicode_scripts && !rs.sys->ansi_from_utf8(quoted, ansi)) {
+        state.unrestorable = unrestorable::not_ansi;
+        return 0;
+      }
       compose_plain(rs, state, quoted);
       return 0;
     }
@@ -280,38 +301,49 @@ int encode_multi_string(run_state& rs) {
     // Regshot 1.9.1: "a", "b"; "" is the empty list.
     std::string_view inner = d.substr(1, d.size() - 2);
     if (may_hold_lost_characters(rs, state, inner)) return 0;
-    state.bytes.clear();
+    std::string bytes;
     if (!inner.empty()) {
       for (;;) {
         const std::size_t next = inner.find("\", \"");
-        state.bytes.append(inner.substr(0, next));
-        state.bytes += '\0';
+        if (!append_string_bytes(rs, state, inner.substr(0, next), bytes)) return 0;
         if (next == std::string_view::npos) break;
         inner.remove_prefix(next + 4);
       }
     }
-    state.bytes += '\0';
-    compose_hex(rs, state, "hex(7):", state.bytes);
+    bytes.append(rs.unicode_scripts ? 2 : 1, '\0');  // the list's end
+    compose_hex(rs, state, "hex(7):", bytes);
     return 0;
   }
   if (!old_bytes(state, d)) return 0;
-  if (!state.bytes.empty() && rs.report != nullptr && rs.report->encoding() != report_encoding::ansi) {
-    // Regshot 1.9.0's Unicode build shows the UTF-16 bytes; the .reg file is ANSI.
-    if (state.bytes.size() % 2 != 0) {
-      state.unrestorable = unrestorable::other_form;
-      return 0;
+  // Regshot 1.9.0 shows the value's bytes: UTF-16 in its Unicode build's reports, ANSI in its ANSI build's.
+  // They become the script's form (the text between is UTF-8, NULs and all).
+  const bool wide_report = rs.report != nullptr && rs.report->encoding() != report_encoding::ansi;
+  if (wide_report && state.bytes.size() % 2 != 0) {
+    state.unrestorable = unrestorable::other_form;
+    return 0;
+  }
+  if (!state.bytes.empty() && wide_report != rs.unicode_scripts) {
+    std::string text;
+    if (wide_report) {
+      std::u16string wide(state.bytes.size() / 2, u'\0');
+      for (std::size_t i = 0; i < wide.size(); ++i) {
+        wide[i] = static_cast<char16_t>(static_cast<unsigned char>(state.bytes[2 * i]) |
+                                        (static_cast<unsigned char>(state.bytes[2 * i + 1]) << 8));
+      }
+      std::string ansi;
+      if (!utf8_from_utf16(wide, text) || !rs.sys->ansi_from_utf8(text, ansi)) {
+        state.unrestorable = unrestorable::not_ansi;
+        return 0;
+      }
+      state.bytes = ansi;
+    } else {
+      if (!rs.sys->utf8_from_ansi(state.bytes, text)) {
+        state.unrestorable = unrestorable::other_form;
+        return 0;
+      }
+      state.bytes.clear();
+      append_utf16le(text, state.bytes);
     }
-    std::u16string wide(state.bytes.size() / 2, u'\0');
-    for (std::size_t i = 0; i < wide.size(); ++i) {
-      wide[i] = static_cast<char16_t>(static_cast<unsigned char>(state.bytes[2 * i]) |
-                                      (static_cast<unsigned char>(state.bytes[2 * i + 1]) << 8));
-    }
-    std::string narrow;
-    if (!rs.sys->ansi_from_utf16(wide, narrow)) {
-      state.unrestorable = unrestorable::not_ansi;
-      return 0;
-    }
-    state.bytes = narrow;
   }
   compose_hex(rs, state, "hex(7):", state.bytes);
   return 0;

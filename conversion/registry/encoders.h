@@ -22,7 +22,9 @@ inline constexpr const char* blanked_separators =
     "Regshot 1.8 shows a multi-string with blanks in place of the separators of its strings";
 inline constexpr const char* cut_by_regshot = "Regshot cut its old data short";
 inline constexpr const char* other_form = "the report does not show its old data in a form of its current type";
-inline constexpr const char* not_ansi = "its old data holds characters that this system's code page cannot hold";
+inline constexpr const char* not_ansi =
+    "its old data holds characters that this system's code page cannot hold, and its REGEDIT4 script is in that "
+    "code page";
 inline constexpr const char* question_mark =
     "its old data holds \"?\", which Regshot's ANSI build writes for a character its code page cannot hold";
 }  // namespace unrestorable
@@ -32,9 +34,10 @@ inline constexpr const char* question_mark =
 int grow_work_buffers(run_state& rs, std::size_t needed = 0);
 
 // Turns two-digit groups at positions 0, 3, 6, ... (one separator character between them) into the hex list
-// of a .reg file in regkey_data2: the groups joined by commas, and after the comma that follows every 22nd
-// group, when another follows, a backslash, a blank, a line end and three blanks.
-int wrap_hex_list(run_state& rs, std::string_view groups);
+// of a .reg file in regkey_data2, as regedit lays it out: the groups joined by commas; when the line (whose
+// first holds first_line_length characters before the list) reaches 77 characters after a comma and another
+// group follows, a backslash, a line end and two blanks.
+int wrap_hex_list(run_state& rs, std::string_view groups, std::size_t first_line_length);
 
 int encode_string(run_state& rs);         // REG_SZ
 int encode_expand_string(run_state& rs);  // REG_EXPAND_SZ

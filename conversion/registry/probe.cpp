@@ -5,6 +5,7 @@
 #include "conversion/registry/entry_line.h"
 #include "conversion/registry/removal_script.h"
 #include "conversion/text.h"
+#include "conversion/unicode.h"
 
 #include <algorithm>
 #include <cstring>
@@ -14,8 +15,6 @@
 namespace resivex {
 
 namespace {
-
-constexpr std::size_t error_line_limit = 512;   // report line kept in front of an error text
 
 // RegOpenKeyExA takes sub-keys of at most MAX_PATH characters (Wine refuses longer ones with
 // ERROR_MORE_DATA), while registry paths run longer: a long path is opened a part at a time, each part
@@ -168,6 +167,9 @@ long key_cache::open(machine& m, win::reg_key root, std::string_view sub_key, st
   k.has_info = false;
   k.info_status = 0;
   k.info = {};
+  k.has_name = false;
+  k.name_status = 0;
+  k.name.clear();
   k.used = ++clock_;
   last_ = slot;
   *key = handle;
@@ -185,6 +187,19 @@ bool key_cache::info(machine& m, win::reg_key key, reg_key_info& out) {
     return k.info_status == 0;
   }
   return m.reg_query_info_key(key, &out) == 0;
+}
+
+long key_cache::name(machine& m, win::reg_key key, std::string& out) {
+  for (open_key& k : open_) {
+    if (k.handle != key) continue;
+    if (!k.has_name) {
+      k.name_status = m.reg_key_name(key, k.name);
+      k.has_name = true;
+    }
+    if (k.name_status == 0) out = k.name;
+    return k.name_status;
+  }
+  return m.reg_key_name(key, out);
 }
 
 void key_cache::close_all(machine& m) {
@@ -241,7 +256,7 @@ int probe_regkey(run_state& rs) {
   const std::size_t start = static_cast<std::size_t>(state.key_start);
   std::size_t hive_end = find_first_char(line, "\n\\", start);
   if (hive_end == std::string_view::npos) hive_end = line.size();
-  if (hive_end - start >= part_limit) {
+  if (longer_than(line.substr(start, hive_end - start), part_limit - 1)) {
     show_message(rs, msg::hive_too_long, rs.line_buf);
     return win::error_file_not_found;
   }
@@ -253,7 +268,7 @@ int probe_regkey(run_state& rs) {
     if (sub_end == std::string_view::npos) sub_end = line.size();
     sub_key = line.substr(sub_start, sub_end - sub_start);
   }
-  if (sub_key.size() >= part_limit) {
+  if (longer_than(sub_key, part_limit - 1)) {
     show_message(rs, msg::sub_key_too_long, rs.line_buf);
     return win::error_file_not_found;
   }
@@ -297,29 +312,20 @@ bool fit_value_data(run_state& rs, std::uint32_t size) {
 // Looks the value up by its exact name among the key's values, for when the lookup by name failed for a
 // reason other than the value's absence. Found: its type and data go into the state and value_data, so that
 // the entry is encoded from this value. Returns the code that ended the enumeration, 0 when found.
-long enumerate_for(run_state& rs, registry_state& state, win::reg_key key, const reg_key_info& info) {
+long enumerate_for(run_state& rs, registry_state& state, win::reg_key key) {
   const std::string_view wanted = view_of(state.value_name);
-  // Room for the longest name of the key in any ANSI code page (two bytes a character at most).
-  std::vector<char> name;
-  try {
-    name.resize(2 * static_cast<std::size_t>(info.max_value_name_len) + 2);
-  } catch (const std::bad_alloc&) {
-    return win::error_more_data;
-  }
+  std::string name;
   for (std::uint32_t index = 0;; ++index) {
-    auto name_len = static_cast<std::uint32_t>(name.size());
     std::uint32_t type = 0;
     std::uint32_t data_len = 0;
-    name[0] = '\0';
     // Names only: the data is read for the one value that matches.
-    const long e = rs.sys->reg_enum_value(key, index, name.data(), &name_len, &type, nullptr, &data_len);
+    const long e = rs.sys->reg_enum_value(key, index, name, &type, nullptr, &data_len);
     if (e != 0) return e;
-    if (std::string_view(name.data(), name_len) != wanted) continue;
+    if (name != wanted) continue;
     for (;;) {
       if (!fit_value_data(rs, data_len)) return win::error_more_data;
-      name_len = static_cast<std::uint32_t>(name.size());
       data_len = static_cast<std::uint32_t>(rs.value_data_size);
-      const long d = rs.sys->reg_enum_value(key, index, name.data(), &name_len, &type,
+      const long d = rs.sys->reg_enum_value(key, index, name, &type,
                                             reinterpret_cast<unsigned char*>(rs.value_data.get()), &data_len);
       if (d == win::error_more_data && data_len > static_cast<std::uint32_t>(rs.value_data_size)) continue;
       if (d != 0) return d;
@@ -345,7 +351,7 @@ int probe_regvalue(run_state& rs) {
   const hive_name* hive = find_hive(path.substr(0, hive_end));
   if (hive == nullptr) return win::error_invalid_handle;
   const std::string_view sub_key = hive_end < path.size() ? path.substr(hive_end + 1) : std::string_view();
-  if (sub_key.size() >= part_limit) return win::error_file_not_found;
+  if (longer_than(sub_key, part_limit - 1)) return win::error_file_not_found;
 
   // Keys and values in one view of the registry: the value's key is opened as the key probe opens keys.
   win::reg_key key = 0;
@@ -374,7 +380,7 @@ int probe_regvalue(run_state& rs) {
   // The lookup ignores case and the name is the value's whole name: when it says the value is absent, no
   // enumeration can find it. Only a lookup that failed otherwise leaves the question open.
   if (status == win::error_file_not_found) return win::error_no_more_items;
-  return static_cast<int>(enumerate_for(rs, state, key, info));
+  return static_cast<int>(enumerate_for(rs, state, key));
 }
 
 }  // namespace resivex

@@ -25,8 +25,10 @@ inline constexpr hive_name hive_names[] = {
     {"HKEY_CURRENT_CONFIG", "HKCC", win::hkey_current_config},
 };
 
-// The longest hive part and sub-key the probes take, plus one.
+// The longest hive part and sub-key the probes take (in characters), plus one.
 inline constexpr std::size_t part_limit = 1024;
+// The characters of a report line kept in front of an error text in the error list.
+inline constexpr std::size_t error_line_limit = 512;
 
 // The hive whose long or short name is exactly `part` (case counts), or null.
 const hive_name* find_hive(std::string_view part);

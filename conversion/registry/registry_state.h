@@ -18,7 +18,8 @@
 
 namespace resivex {
 
-inline constexpr std::size_t value_name_capacity = 512;
+inline constexpr std::size_t value_name_chars = 511;  // the longest name the probe asks for
+inline constexpr std::size_t value_name_capacity = 3 * (value_name_chars + 1);
 inline constexpr std::uint32_t value_type_declined = 9999;
 
 // Where one candidate reading of a value entry puts the key and the name. The key path is
@@ -163,6 +164,8 @@ public:
   long open(machine& m, win::reg_key root, std::string_view sub_key, std::uint32_t access, win::reg_key* key);
   // The counts of an open key, asked once per key while it stays open. False when they cannot be read.
   bool info(machine& m, win::reg_key key, reg_key_info& out);
+  // The system's full name of an open key (machine::reg_key_name), asked once per key while it stays open.
+  long name(machine& m, win::reg_key key, std::string& out);
   void close_all(machine& m);
   void forget_absent();
 
@@ -176,6 +179,9 @@ private:
     bool has_info = false;
     long info_status = 0;
     reg_key_info info;
+    bool has_name = false;
+    long name_status = 0;
+    std::string name;
     unsigned long long used = 0;
   };
   struct absent_key {

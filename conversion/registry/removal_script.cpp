@@ -4,8 +4,10 @@
 
 #include "conversion/convert.h"
 #include "conversion/registry/entry_line.h"
+#include "conversion/registry/key_names.h"
 #include "conversion/registry/probe.h"
 #include "conversion/registry/value_entry.h"
+#include "conversion/unicode.h"
 
 #include <cstring>
 
@@ -22,25 +24,29 @@ void write_text_line(run_state& rs, std::string_view text) {
 }
 
 void check_name(run_state& rs, const message& changed) {
-  if (std::strcmp(rs.Fileoutn2, rs.name_check) != 0) show_message(rs, changed, rs.Fileoutn2);
+  if (rs.Fileoutn2 != rs.name_check) show_message(rs, changed, rs.Fileoutn2.c_str());
 }
 
 }  // namespace
 
+bool scripts_can_hold(run_state& rs, std::string_view text) {
+  if (rs.unicode_scripts || is_ascii(text)) return true;
+  std::string ansi;
+  return rs.sys->ansi_from_utf8(text, ansi);
+}
+
 void open_removal_script(run_state& rs) {
   if (rs.reg_open) return;
   rs.reg_open = true;
-  if (!rs.removal.create(*rs.sys, rs.Fileoutn2)) {
-    show_message(rs, msg::output_open_failed, rs.Fileoutn2);
+  if (!rs.removal.create(*rs.sys, rs.Fileoutn2.c_str(), script_encoding(rs))) {
+    show_message(rs, msg::output_open_failed, rs.Fileoutn2.c_str());
     end_process(exit_code::open_failed);
   }
   rs.removal.write(view_of(rs.reg_header));
   rs.removal.write("; The following registry entries still exist...\n");
-  format_text(rs.msg_text, "; The following REGEDIT commands are in file %s \n", rs.Fileoutn2);
-  rs.removal.write(view_of(rs.msg_text));
-  format_text(rs.msg_text, "; The entries will be DELETED if you execute file %s \n\n", rs.Fileoutn2);
-  rs.removal.write(view_of(rs.msg_text));
-  clear_text(rs.msg_text);
+  rs.removal.write("; The following REGEDIT commands are in file " + rs.Fileoutn2 + " \n");
+  rs.removal.write("; The entries will be DELETED if you execute file " + rs.Fileoutn2 + " \n");
+  rs.removal.write("; " + registry_view_note(rs.view, rs.windows_64bit) + "\n\n");
 }
 
 int write_removal_line(run_state& rs) {
@@ -60,7 +66,8 @@ void handle_keys_added(run_state& rs) {
   write_text_line(rs, "; Remove keys added...");
   write_text_line(rs, "; Any sub-key under the main key is also removed...");
   write_text_line(rs, " ");
-  copy_text(rs.key_buf, "first");
+  rs.key_buf = "first";
+  std::string resolved, why;
   rs.keys_count = 0;
   rs.keys_bytes = 0;
   rs.keys_next = 0;
@@ -89,18 +96,32 @@ void handle_keys_added(run_state& rs) {
     // Removing a key removes everything under it: a key under one removed already needs no probe.
     if (under_recorded_key(rs, path, true)) continue;
     if (probe_regkey(rs) > 0) continue;
+    // The report's path, with its hive in full, is what later entries of the report are compared with.
+    char recorded[keys_slot_size] = "";
+    if (!append_long_key(recorded, path)) {
+      show_message(rs, msg::key_line_too_long, rs.line_buf);
+      continue;
+    }
+    // The key line names the key as the system resolves it in the report's view.
+    if (!resolve_report_key(rs, path, resolved, why)) {
+      write_unnamed_key_entry(rs, why);
+      continue;
+    }
+    if (!scripts_can_hold(rs, resolved)) {
+      std::string label;
+      comment_text(path, label);
+      write_not_removed_comment(rs, label, not_in_code_page);
+      continue;
+    }
     clear_text(rs.out_line);
     copy_text(rs.out_line, "[-");
-    if (!append_long_key(rs.out_line, path) || !append_text(rs.out_line, "]")) {
+    if (longer_than(resolved, line_char_limit - 3) || !append_text(rs.out_line, resolved) ||
+        !append_text(rs.out_line, "]")) {
       // A cut path would name another key: never written.
       show_message(rs, msg::key_line_too_long, rs.line_buf);
       continue;
     }
-    copy_text(rs.key_buf, path);
-    // What the key line names, as keys_array holds it.
-    const std::string_view written = view_of(rs.out_line);
-    char recorded[keys_slot_size];
-    copy_text(recorded, written.substr(2, written.size() - 3));
+    rs.key_buf.assign(path);
     write_removal_line(rs);
     ++rs.reg_entries;
     if (!record_key(rs, view_of(recorded))) {
@@ -119,7 +140,7 @@ void handle_values_added(run_state& rs) {
   write_text_line(rs, "; Remove values added...");
   write_text_line(rs, " ");
 
-  std::string name;
+  std::string name, resolved, why;
   for (int handled = 0; handled < announced; ++handled) {
     if (read_report_entry(rs, entry_kind::registry) != entry_status::entry) return;
     clear_work_buffers(rs);
@@ -148,9 +169,14 @@ void handle_values_added(run_state& rs) {
 
     const std::string_view key = line.substr(static_cast<std::size_t>(s.key_start),
                                              static_cast<std::size_t>(s.key_end - s.key_start));
+    if (!resolve_report_key(rs, key, resolved, why)) {
+      write_unnamed_key_entry(rs, why);
+      continue;
+    }
     clear_text(rs.out_line);
     copy_text(rs.out_line, "[");
-    if (!append_long_key(rs.out_line, key) || !append_text(rs.out_line, "]")) {
+    if (longer_than(resolved, line_char_limit - 2) || !append_text(rs.out_line, resolved) ||
+        !append_text(rs.out_line, "]")) {
       show_message(rs, msg::key_line_too_long, rs.line_buf);
       continue;
     }
@@ -158,8 +184,12 @@ void handle_values_added(run_state& rs) {
                                                     static_cast<std::size_t>(s.name_end - s.name_start));
     if (!quoted_value_name(value_name, s.is_default, name)) continue;
     name += "=-";
-    if (name.size() >= out_line_capacity) {
+    if (longer_than(name, line_char_limit)) {
       show_message(rs, msg::name_too_long, rs.line_buf);
+      continue;
+    }
+    if (!scripts_can_hold(rs, resolved) || !scripts_can_hold(rs, name)) {
+      write_not_removed_comment(rs, value_label(line, s), not_in_code_page);
       continue;
     }
     write_removal_line(rs);

@@ -4,7 +4,10 @@
 #include "conversion/convert.h"
 #include "conversion/registry/encoders.h"
 #include "conversion/registry/entry_line.h"
+#include "conversion/registry/key_names.h"
+#include "conversion/registry/removal_script.h"
 #include "conversion/registry/value_entry.h"
+#include "conversion/unicode.h"
 
 #include <cstring>
 
@@ -23,7 +26,7 @@ void write_text_line(run_state& rs, std::string_view text) {
 }
 
 void check_name(run_state& rs, const message& changed) {
-  if (std::strcmp(rs.Fileoutn2, rs.name_check) != 0) show_message(rs, changed, rs.Fileoutn2);
+  if (rs.Fileoutn2 != rs.name_check) show_message(rs, changed, rs.Fileoutn2.c_str());
 }
 
 bool excluded(const run_state& rs, std::string_view line) {
@@ -36,7 +39,7 @@ bool excluded(const run_state& rs, std::string_view line) {
 // Why a line's text is not what the report says.
 const char* damage_reason(const line_flags& f) {
   if (f.cut) return "its entry in the report is longer than this program reads";
-  if (f.lossy) return "the report holds characters that this system's code page cannot hold";
+  if (f.lossy) return "its entry in the report holds what names no character";
   return "its entry in the report holds NUL characters";
 }
 
@@ -66,7 +69,7 @@ int run_encoder(run_state& rs, std::uint32_t type) {
 bool lines_fit(std::string_view text) {
   for (;;) {
     const std::size_t nl = text.find('\n');
-    if (std::min(nl, text.size()) >= out_line_capacity) return false;
+    if (longer_than(text.substr(0, nl), line_char_limit)) return false;
     if (nl == std::string_view::npos) return true;
     text.remove_prefix(nl + 1);
   }
@@ -142,7 +145,13 @@ void handle_entry(run_state& rs, registry_state& state) {
   char key_line[out_line_capacity] = "[";
   const std::string_view key = line.substr(static_cast<std::size_t>(s.key_start),
                                            static_cast<std::size_t>(s.key_end - s.key_start));
-  if (!append_long_key(key_line, key) || !append_text(key_line, "]")) {
+  // The key line names the key as the system resolves it in the report's view.
+  std::string resolved, why;
+  if (!resolve_report_key(rs, key, resolved, why)) {
+    write_unnamed_key_entry(rs, why);
+    return;
+  }
+  if (longer_than(resolved, line_char_limit - 2) || !append_text(key_line, resolved) || !append_text(key_line, "]")) {
     show_message(rs, msg::key_line_too_long, rs.line_buf);
     return;
   }
@@ -153,7 +162,7 @@ void handle_entry(run_state& rs, registry_state& state) {
     write_not_reset_comment(rs, value_label(line, s), "its name holds a line break, which a .reg file cannot hold");
     return;
   }
-  if (name.size() >= out_line_capacity - 1) {
+  if (longer_than(name, line_char_limit - 1)) {
     show_message(rs, msg::name_too_long, rs.line_buf);
     return;
   }
@@ -179,6 +188,10 @@ void handle_entry(run_state& rs, registry_state& state) {
     show_message(rs, msg::name_too_long, rs.line_buf);
     return;
   }
+  if (!scripts_can_hold(rs, view_of(key_line)) || !scripts_can_hold(rs, state.value_text)) {
+    write_not_reset_comment(rs, value_label(line, s), not_in_code_page);
+    return;
+  }
   clear_text(rs.out_line);
   copy_text(rs.out_line, view_of(key_line));
   write_reset_line(rs);
@@ -192,14 +205,14 @@ int write_reset_line(run_state& rs) {
   copy_text(rs.work_line, view_of(rs.out_line));
   if (!rs.mods_open) {
     rs.mods_open = true;
-    if (!rs.reset.create(*rs.sys, rs.mods_name)) {
-      show_message(rs, msg::output_open_failed, rs.mods_name);
+    if (!rs.reset.create(*rs.sys, rs.mods_name.c_str(), script_encoding(rs))) {
+      show_message(rs, msg::output_open_failed, rs.mods_name.c_str());
       end_process(exit_code::open_failed);
     }
     rs.reset.write(view_of(rs.reg_header));
     rs.reset.write("; The following registry entries were modified...\n");
-    format_text(rs.msg_text, "; The entries will be RESET if you execute file %s \n\n", rs.mods_name);
-    rs.reset.write(view_of(rs.msg_text));
+    rs.reset.write("; The entries will be RESET if you execute file " + rs.mods_name + " \n");
+    rs.reset.write("; " + registry_view_note(rs.view, rs.windows_64bit) + "\n\n");
     rs.reset.write("; Note: Resivex does not process all entry types\n");
     rs.reset.write(";        Run this at your own risk.. I do not recommend it.\n");
     clear_text(rs.msg_text);

@@ -6,6 +6,7 @@
 #include "conversion/registry/removal_script.h"
 #include "conversion/registry/reset_script.h"
 #include "conversion/text.h"
+#include "conversion/unicode.h"
 
 #include <algorithm>
 #include <cstring>
@@ -49,18 +50,18 @@ const registry_state::key_facts& facts_of(run_state& rs, registry_state& state, 
 
 // Whether the key of a further reading can hold a value of that name at all, from its counts: most keys
 // nearer the hive hold no values, or only short names, and then cost no lookup.
-bool may_hold(const registry_state::prefix_answer& a, std::size_t name_bytes) {
+bool may_hold(const registry_state::prefix_answer& a, std::string_view name) {
   if (!a.opens) return false;
   if (!a.counted) return true;
-  // A character takes at most four bytes in any ANSI code page the name can be in.
-  return a.values > 0 && name_bytes <= 4 * static_cast<std::size_t>(a.max_value_name_len);
+  // The counts give names in UTF-16 units, which a UTF-8 name never has more of than bytes.
+  return a.values > 0 && !longer_than(name, a.max_value_name_len);
 }
 
 // Whether the key (below the hive) holds a value of that name, without reading its data.
 bool value_exists_at(run_state& rs, registry_state& state, const hive_name& hive, std::string_view sub_key,
                      std::string_view name) {
   win::reg_key key = 0;
-  if (sub_key.size() >= part_limit || state.keys.open(*rs.sys, hive.root, sub_key, rs.access_mask, &key) != 0) {
+  if (longer_than(sub_key, part_limit - 1) || state.keys.open(*rs.sys, hive.root, sub_key, rs.access_mask, &key) != 0) {
     return false;
   }
   const std::string value_name(name);
@@ -128,7 +129,7 @@ int resolve_value_entry(run_state& rs) {
         s.is_default ? std::string_view()
                      : line.substr(static_cast<std::size_t>(s.name_start),
                                    static_cast<std::size_t>(s.name_end - s.name_start));
-    if (name.size() >= value_name_capacity) continue;  // longer than any name the probe can ask for
+    if (longer_than(name, value_name_chars)) continue;  // longer than any name the probe can ask for
     if (i > 0) {
       if (recent == nullptr) break;  // no reading names a key of a known hive
       const auto length = static_cast<std::uint32_t>(static_cast<std::size_t>(s.key_end) - start);
@@ -143,7 +144,7 @@ int resolve_value_entry(run_state& rs) {
         recent->answers.push_back({length, f.opens, f.counted, f.values, f.max_value_name_len});
         answer = &recent->answers.back();
       }
-      if (!may_hold(*answer, name.size())) continue;
+      if (!may_hold(*answer, name)) continue;
     }
     if (found) {
       // Regshot's line is the same for both: which of the two values the report means cannot be told.
@@ -174,7 +175,7 @@ int resolve_value_entry(run_state& rs) {
 bool names_intact(const line_flags& flags, std::string_view line, const value_split& split) {
   const std::string_view named = line.substr(static_cast<std::size_t>(split.key_start),
                                              static_cast<std::size_t>(split.name_end - split.key_start));
-  if (flags.lossy && named.find('?') != std::string_view::npos) return false;
+  if (flags.lossy && named.find("\xEF\xBF\xBD") != std::string_view::npos) return false;  // U+FFFD, the substitute
   if (flags.had_nul && named.find('\x01') != std::string_view::npos) return false;
   return true;
 }
@@ -329,7 +330,7 @@ void compose_comment(run_state& rs, std::string_view head, std::string_view labe
   copy_text(rs.out_line, head);
   // A comment that does not fit is cut: it names nothing that regedit acts on.
   const std::size_t room = out_line_capacity - 1 - head.size() - why.size() - 3;
-  append_text(rs.out_line, label.substr(0, std::min(label.size(), room)));
+  append_text(rs.out_line, head_of(label, room));
   append_text(rs.out_line, " (");
   append_text(rs.out_line, why);
   append_text(rs.out_line, ")");

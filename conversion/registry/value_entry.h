@@ -17,8 +17,8 @@ namespace resivex {
 int resolve_value_entry(run_state& rs);
 
 // True when the split's key and name reached line_buf as the report wrote them, although the line lost
-// something on the way (line_flags): a character that the code page cannot hold arrives as "?", a NUL as
-// 0x01, and a cut line lost only its end. Data after the name does not count.
+// something on the way (line_flags): what names no character arrives as U+FFFD, a NUL as 0x01, and a cut line
+// lost only its end. Data after the name does not count.
 bool names_intact(const line_flags& flags, std::string_view line, const value_split& split);
 
 // Remembers a "Values deleted:" entry.
@@ -48,6 +48,10 @@ std::string value_label(std::string_view line, const value_split& split);
 // script.
 void write_not_reset_comment(run_state& rs, std::string_view label, std::string_view why);
 void write_not_removed_comment(run_state& rs, std::string_view label, std::string_view why);
+// Why an entry whose names a REGEDIT4 script cannot hold gets no line.
+inline constexpr const char* not_in_code_page =
+    "its name holds characters that this system's code page cannot hold, and its REGEDIT4 script is in that "
+    "code page";
 // Why an ambiguous entry (resolve_value_entry) gets no line.
 inline constexpr const char* ambiguous_entry = "another value is named by the same text: the report does not tell which";
 

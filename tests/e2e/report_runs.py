@@ -10,6 +10,7 @@ from wine_prefix import E2E_DIR, strip_wine_diagnostics
 
 EXPECTED_DIR = E2E_DIR / "expected"
 REG_HEADER = b"Windows Registry Editor Version 5.00\r\n\r\n"
+UTF16_MARK = b"\xff\xfe"
 NO_FILES_BATCH = b"REM There are no files to delete.\r\npause\r\n"
 # Set to 1 to (re)write the expected batch files from the program's output instead of comparing. Every line
 # written this way must then be checked by hand (see README.md) before it is committed.
@@ -47,11 +48,21 @@ def convert(test, prefix, report, *words):
     test.assertEqual(done.stdout.splitlines(), [names["bat"], names["reg"], names["mods"]])
     test.assertFalse(prefix.unix_path(names["errors"]).exists(), "no registry key failed, so no error list")
     outputs = {kind: prefix.unix_path(names[kind]).read_bytes() for kind in ("bat", "reg", "mods")}
-    for kind, data in outputs.items():
-        assert_whole_lines(test, data, names[kind])
+    for kind in ("reg", "mods"):
+        outputs[kind + "_raw"] = outputs[kind]
+        outputs[kind] = script_text(test, outputs[kind], names[kind])
+    for kind in ("bat", "reg", "mods"):
+        assert_whole_lines(test, outputs[kind], names[kind])
     for kind in ("reg", "mods"):
         test.assertTrue(outputs[kind].startswith(REG_HEADER), "%s begins %r" % (names[kind], outputs[kind][:60]))
     return outputs
+
+
+def script_text(test, data, name):
+    """A registry script in regedit's own form (a UTF-16LE byte-order mark, then UTF-16LE), as UTF-8 bytes."""
+    test.assertTrue(data.startswith(UTF16_MARK), "%s is not UTF-16 with its mark: %r" % (name, data[:20]))
+    test.assertEqual(len(data) % 2, 0, name + " ends inside a UTF-16 unit")
+    return data[2:].decode("utf-16-le").encode("utf-8")
 
 
 def assert_whole_lines(test, data, name):

@@ -1,12 +1,13 @@
 """resivex-cli.exe as a script calls it: usage, exit statuses, messages, output names, the listing word."""
 
 import os
+import re
 import shutil
 import unittest
 
 from report_runs import batch_lines, convert, place_report
 from synthetic import regshot191_report
-from wine_prefix import DATA, session, strip_wine_diagnostics
+from wine_prefix import DATA, REPO, session, strip_wine_diagnostics
 
 WORK = "C:\\cli"
 SAMPLE_REPORT = DATA / "regshot" / "reports" / "31-regshot191-x64-ansi-gadget-uninstall.txt"
@@ -38,6 +39,16 @@ class UsageTest(CliTest):
                 done = self.prefix.run_cli(option)
                 self.assertEqual(done.returncode, 0)
                 self.assertTrue(done.stdout.startswith("Usage: resivex-cli REPORT [WORD]"), done.stdout[:200])
+
+    def test_version_prints_the_version_of_the_build(self):
+        # The version is set in one place: the project() line of CMakeLists.txt.
+        project = re.search(r"^project\(resivex VERSION (\d+\.\d+\.\d+)\b", (REPO / "CMakeLists.txt").read_text(),
+                            re.MULTILINE)
+        self.assertIsNotNone(project, "the project() line of CMakeLists.txt")
+        done = self.prefix.run_cli("--version")
+        self.assertEqual(done.returncode, 0)
+        self.assertEqual(done.stdout.strip(), "resivex-cli " + project.group(1))
+        self.assertIn("--version", self.prefix.run_cli("--help").stdout, "the usage names --version")
 
     def test_no_argument_prints_usage_and_exits_2(self):
         done = self.prefix.run_cli()
@@ -145,7 +156,7 @@ class ListingWordTest(CliTest):
             with self.subTest(words=words):
                 report = place_report(self.prefix, source, folder, "report.txt")
                 batch = convert(self, self.prefix, report, *words)["bat"]
-                self.assertEqual(batch.decode("cp437").split("\r\n")[3], header)
+                self.assertEqual(batch.decode("cp437").split("\r\n")[4], header)
                 self.assertEqual(batch_lines(batch), lines)
 
 
@@ -165,13 +176,15 @@ class ErrorListTest(CliTest):
         names = [folder + "\\" + n for n in ("report.bat", "report.reg", "report_mods.reg", "report_errors.txt")]
         self.assertEqual(done.stdout.splitlines(), names, "the error list is shown after the three scripts")
         self.assertIn("[Info] " + names[3], self.messages(done), "the error list is announced")
-        entries = self.prefix.unix_path(names[3]).read_bytes().decode("cp1252").split("\r\n")
+        data = self.prefix.unix_path(names[3]).read_bytes()
+        self.assertTrue(data.startswith(b"\xef\xbb\xbf"), "UTF-8 with its byte-order mark, as Notepad writes it")
+        entries = data[3:].decode("utf-8").split("\r\n")
         # One entry: the report line, then the system's reason on a line of its own; the absent key is no error.
         self.assertEqual(len(entries), 3, entries)
         self.assertEqual(entries[0], unreadable)
         self.assertNotEqual(entries[1].strip(), "", "the reason is given")
         self.assertEqual(entries[2], "")
-        self.assertNotIn("absent key", self.prefix.unix_path(names[1]).read_text(encoding="cp1252"))
+        self.assertNotIn("absent key", self.prefix.unix_path(names[1]).read_text(encoding="utf-16"))
 
 
 if __name__ == "__main__":

@@ -151,7 +151,9 @@ class HostileRegistryTest(HostileTest):
         report = place_report(self.prefix, source, work, "report.txt")
         removal = convert(self, self.prefix, report)["reg"]
         for key in self.KEYS:
-            self.assertIn(b"\r\n[-HKEY_CURRENT_USER\\Software\\ResivexHostile\\" + key.encode() + b"]\r\n", removal)
+            # The current user's key, as the system resolves HKCU.
+            self.assertIn(b"\r\n[-HKEY_USERS\\S-1-5-21-0-0-0-1000\\Software\\ResivexHostile\\" + key.encode() + b"]\r\n",
+                          removal)
         self.assertIn(b'\r\n"say \\"hi\\""=-\r\n', removal)
         self.assertIn(b'\r\n"C:\\\\dir\\\\file.dll"=-\r\n', removal)
 

@@ -153,8 +153,9 @@ class WinePrefix:
                                                err.read().decode(encoding, "replace"))
 
     def run_cli(self, *args, cwd=None):
-        """resivex-cli.exe with the given arguments; cwd is a Unix folder (Wine maps it to its drive)."""
-        return self.run(["wine", str(CLI_EXE), *args], cwd=cwd)
+        """resivex-cli.exe with the given arguments; cwd is a Unix folder (Wine maps it to its drive). Its output to
+        a file is UTF-8."""
+        return self.run(["wine", str(CLI_EXE), *args], cwd=cwd, encoding="utf-8")
 
     # --- paths --------------------------------------------------------------------------------------------
 

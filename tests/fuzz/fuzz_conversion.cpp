@@ -116,7 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto rs = std::make_unique<run_state>(machine);
   if (process_command_line(*rs, 3, argv) <= 0) violated("command line refused", report_path);
   const std::string mode = rs->mode_word;
-  const run_result result = convert_report(*rs, rs->startup_report, nullptr);
+  const run_result result = convert_report(*rs, rs->startup_report.c_str(), nullptr);
 
   const std::set<std::string> outputs = {"report.bat", "report.reg", "report_mods.reg", "report_errors.txt"};
   for (const std::string& written : machine.opened_for_writing) {

@@ -1,5 +1,7 @@
 #include "tests/fuzz/fuzz_machine.h"
 
+#include "conversion/unicode.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -88,6 +90,24 @@ long fuzz_machine::reg_open_key(win::reg_key root, const char* sub_key, std::uin
   return 0;
 }
 
+long fuzz_machine::reg_key_name(win::reg_key key, std::string& out) {
+  const auto open = open_keys_.find(key);
+  if (open == open_keys_.end()) return win::error_invalid_handle;
+  const std::string path = canonical(open->second);
+  if (name_hash(path) % 13 == 5) return win::error_access_denied;  // a key whose name cannot be read
+  const std::size_t sep = std::min(path.find('\\'), path.size());
+  const std::string root = path.substr(0, sep);
+  const auto number = [](win::reg_key k) { return std::to_string(k); };
+  std::string system;
+  if (root == number(win::hkey_local_machine)) system = "\\REGISTRY\\MACHINE";
+  else if (root == number(win::hkey_users)) system = "\\REGISTRY\\USER";
+  else if (root == number(win::hkey_current_user)) system = "\\REGISTRY\\USER\\S-1-5-21-0-0-0-1000";
+  else if (root == number(win::hkey_classes_root)) system = "\\REGISTRY\\MACHINE\\SOFTWARE\\Classes";
+  else system = "\\REGISTRY\\MACHINE\\SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current";
+  out = system + path.substr(sep);
+  return 0;
+}
+
 long fuzz_machine::reg_query_value(win::reg_key key, const char* name, std::uint32_t* type, unsigned char* data,
                                    std::uint32_t* data_len) {
   const auto open = open_keys_.find(key);
@@ -126,8 +146,8 @@ long fuzz_machine::reg_query_info_key(win::reg_key key, reg_key_info* info) {
   return 0;
 }
 
-long fuzz_machine::reg_enum_value(win::reg_key key, std::uint32_t index, char* name, std::uint32_t* name_len,
-                                  std::uint32_t* type, unsigned char* data, std::uint32_t* data_len) {
+long fuzz_machine::reg_enum_value(win::reg_key key, std::uint32_t index, std::string& name, std::uint32_t* type,
+                                  unsigned char* data, std::uint32_t* data_len) {
   const auto open = open_keys_.find(key);
   if (open == open_keys_.end()) return win::error_invalid_handle;
   const std::string path = canonical(open->second);
@@ -137,15 +157,12 @@ long fuzz_machine::reg_enum_value(win::reg_key key, std::uint32_t index, char* n
     std::string bytes;
     std::uint32_t t = 0;
     value_of(path, n, t, bytes);
-    const std::size_t len = std::strlen(n);
-    if (len + 1 > *name_len) return win::error_more_data;
-    // Without a data buffer only the size of the data is told, as RegEnumValueA does.
+    // Without a data buffer only the size of the data is told, as RegEnumValueW does.
     if (data != nullptr && bytes.size() > *data_len) {
       *data_len = static_cast<std::uint32_t>(bytes.size());
       return win::error_more_data;
     }
-    std::memcpy(name, n, len + 1);
-    *name_len = static_cast<std::uint32_t>(len);
+    name = n;
     *type = t;
     if (data != nullptr) std::memcpy(data, bytes.data(), bytes.size());
     *data_len = static_cast<std::uint32_t>(bytes.size());
@@ -190,17 +207,25 @@ bool fuzz_machine::open_result_window(window_handle, const char* path) {
   return true;
 }
 
-bool fuzz_machine::ansi_from_utf16(std::u16string_view text, std::string& out) {
+bool fuzz_machine::utf8_from_ansi(std::string_view ansi, std::string& out) {
+  std::u16string wide;
+  for (const char c : ansi) wide += static_cast<char16_t>(static_cast<unsigned char>(c));
+  utf8_from_utf16(wide, out);
+  return true;
+}
+
+bool fuzz_machine::ansi_from_utf8(std::string_view text, std::string& out) {
+  std::u16string wide;
+  bool exact = utf16_from_utf8(text, wide);
   out.clear();
-  bool exact = true;
-  for (char16_t c : text) {
+  for (char16_t c : wide) {
     out += c <= 0xFF ? static_cast<char>(c) : '?';
     exact = exact && c <= 0xFF;
   }
   return exact;
 }
 
-bool fuzz_machine::oem_from_ansi(std::string_view text, std::string& out) {
+bool fuzz_machine::oem_from_utf8(std::string_view text, std::string& out) {
   out.clear();
   bool exact = true;
   for (char c : text) {

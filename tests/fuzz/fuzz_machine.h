@@ -34,9 +34,10 @@ public:
   long reg_query_value(win::reg_key key, const char* name, std::uint32_t* type, unsigned char* data,
                        std::uint32_t* data_len) override;
   long reg_query_info_key(win::reg_key key, reg_key_info* info) override;
-  long reg_enum_value(win::reg_key key, std::uint32_t index, char* name, std::uint32_t* name_len,
-                      std::uint32_t* type, unsigned char* data, std::uint32_t* data_len) override;
+  long reg_enum_value(win::reg_key key, std::uint32_t index, std::string& name, std::uint32_t* type,
+                      unsigned char* data, std::uint32_t* data_len) override;
   void reg_close_key(win::reg_key key) override;
+  long reg_key_name(win::reg_key key, std::string& out) override;
   std::string error_text(long code) override;
 
   std::uint32_t file_attributes(const char* path) override;
@@ -45,13 +46,20 @@ public:
   std::FILE* open_file(const char* path, const char* mode) override;
   bool remove_file(const char* path) override { return std::remove(path) == 0 || errno == ENOENT; }
   bool full_path(const char* path, std::string& out) override;
+  // No item has a short name of its own here: every path is its own.
+  bool short_path(const char*, std::string&) override { return false; }
+  bool long_path(const char*, std::string&) override { return false; }
 
   int message_box(window_handle owner, const char* text, const char* caption, unsigned style) override;
   bool open_result_window(window_handle owner, const char* path) override;
   os_version_info os_version() override { return {win::ver_platform_win32_nt, major_version}; }
   int is_wow64_process() override { return 0; }
-  bool ansi_from_utf16(std::u16string_view text, std::string& out) override;
-  bool oem_from_ansi(std::string_view text, std::string& out) override;
+  bool windows_is_64bit() override { return true; }
+  std::string windows_folder() override { return "C:\\Windows"; }
+  // ANSI is Latin-1, OEM ASCII alone.
+  bool utf8_from_ansi(std::string_view ansi, std::string& out) override;
+  bool ansi_from_utf8(std::string_view text, std::string& out) override;
+  bool oem_from_utf8(std::string_view text, std::string& out) override;
 
   std::size_t open_key_count() const { return open_keys_.size(); }
 

@@ -12,10 +12,13 @@
 #pragma once
 
 #include "conversion/batch/batch_file.h"
+#include "conversion/report_view.h"
+#include "conversion/unicode.h"
 #include "conversion/win_types.h"
 
 #include <functional>
 #include <set>
+#include <utility>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,23 +32,50 @@ struct machine_oracle {
   std::function<bool(win::reg_key root, std::string_view sub_key, std::string_view name)> value_exists;
 };
 
-// The report in every form a name can stand in it: as stored, decoded from UTF-16 or UTF-8 into single
-// bytes (the ANSI code page of the test machines is Latin-1), and each with the line ends that Regshot's
-// 1000-character breaks put into long entries taken out again.
+// The text with its ASCII letters in lower case.
+inline std::string lower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+  }
+  return out;
+}
+
+// The text of the test machines' ANSI code page (Latin-1) in UTF-8, the program's text.
+inline std::string utf8_from_latin1(std::string_view raw) {
+  std::u16string wide;
+  for (const char c : raw) wide += static_cast<char16_t>(static_cast<unsigned char>(c));
+  std::string out;
+  utf8_from_utf16(wide, out);
+  return out;
+}
+
+// The report in every form a name can stand in it, in UTF-8 as the program holds names: read as the ANSI code
+// page of the test machines (Latin-1), decoded from UTF-16, or after a UTF-8 mark as it stands; and each with
+// the line ends that Regshot's 1000-character breaks put into long entries taken out again.
 class report_text {
 public:
   explicit report_text(std::string_view raw) {
-    add(std::string(raw));
+    add(utf8_from_latin1(raw));
     if (raw.find('\0') != std::string_view::npos) {
       for (std::size_t offset : {std::size_t{0}, std::size_t{1}}) add(from_utf16(raw.substr(offset)));
     }
-    if (raw.substr(0, 3) == "\xEF\xBB\xBF") add(from_utf8(raw.substr(3)));
+    if (raw.substr(0, 3) == "\xEF\xBB\xBF") add(std::string(raw.substr(3)));
   }
 
   // True when the text occurs anywhere (line ends taken out).
   bool names(std::string_view text) const {
     for (const std::string& f : flat_) {
       if (f.find(text) != std::string::npos) return true;
+    }
+    return false;
+  }
+
+  // The same without regard to the case of ASCII letters.
+  bool names_ignoring_case(std::string_view text) const {
+    const std::string wanted = lower(text);
+    for (const std::string& f : lower_flat_) {
+      if (f.find(wanted) != std::string::npos) return true;
     }
     return false;
   }
@@ -82,6 +112,7 @@ private:
     for (char c : text) {
       if (c != '\r' && c != '\n') flat += c;
     }
+    lower_flat_.push_back(lower(flat));
     flat_.push_back(std::move(flat));
     joined_.push_back(joined_breaks(text));
   }
@@ -102,32 +133,37 @@ private:
   }
 
   static std::string from_utf16(std::string_view raw) {
-    std::string out;
+    std::u16string wide;
     for (std::size_t i = 0; i + 1 < raw.size(); i += 2) {
-      const unsigned c = static_cast<unsigned char>(raw[i]) | (static_cast<unsigned char>(raw[i + 1]) << 8);
-      out += c <= 0xFF ? static_cast<char>(c) : '?';
+      wide += static_cast<char16_t>(static_cast<unsigned char>(raw[i]) | (static_cast<unsigned char>(raw[i + 1]) << 8));
     }
-    return out;
-  }
-
-  static std::string from_utf8(std::string_view raw) {
     std::string out;
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-      const auto c = static_cast<unsigned char>(raw[i]);
-      if ((c & 0xE0) == 0xC0 && i + 1 < raw.size()) {
-        const unsigned cp = ((c & 0x1Fu) << 6) | (static_cast<unsigned char>(raw[i + 1]) & 0x3Fu);
-        out += cp <= 0xFF ? static_cast<char>(cp) : '?';
-        ++i;
-      } else {
-        out += static_cast<char>(c);
-      }
-    }
+    utf8_from_utf16(wide, out);
     return out;
   }
 
   std::vector<std::string> flat_;
+  std::vector<std::string> lower_flat_;
   std::vector<std::string> joined_;
 };
+
+// The paths by which a 32-bit report may name the item a batch line names (the test machines' Windows folder
+// is C:\Windows): a line for SysWOW64\X stands for the report's System32\X, one for System32\X for its
+// Sysnative\X (report_view.h).
+inline std::vector<std::string> redirected_from(std::string_view path) {
+  std::vector<std::string> from;
+  const auto below = [&](std::string_view folder, std::string_view as) {
+    const std::string start = lower(std::string("c:\\windows\\") + std::string(folder));
+    if (lower(path.substr(0, start.size())) != start) return;
+    if (path.size() > start.size() && path[start.size()] != '\\') return;
+    from.push_back("C:\\Windows\\" + std::string(as) + std::string(path.substr(start.size())));
+  };
+  below("SysWOW64", "System32");
+  below("System32", "Sysnative");
+  below("lastgood\\SysWOW64", "lastgood\\System32");
+  if (lower(path) == "c:\\windows\\syswow64\\regedit.exe") from.emplace_back("C:\\Windows\\regedit.exe");
+  return from;
+}
 
 // The lines of a file as the core writes them (with "\n"; the last line may lack it).
 inline std::vector<std::string> lines_of(const std::string& text) {
@@ -171,7 +207,11 @@ inline std::string check_batch(const std::string& batch, const std::string& bat_
       "REM The following DIR commands are in file " + name + " ", "", "cls", "echo.", "set _ok=",
       "set /p _ok=Do you really want to DELETE these files? (Y/N) :", "if /I NOT \"%_ok%\" == \"Y\" EXIT",
       "set _nop=", "set /p _ok=Remove prompt to delete folders? (Y/N) :", "if /I \"%_ok%\" == \"Y\" set _nop=/Q",
-      "setlocal DisableDelayedExpansion", "REM There are no files to delete.", "REM Remove them by hand.", "pause"};
+      "setlocal DisableDelayedExpansion", "REM There are no files to delete.", "REM Remove them by hand.", "pause",
+      // The note of the view the paths were read in (the test machines are 64-bit Windows in C:\Windows).
+      "REM " + files_view_note(report_view::bits32, true, "C:\\Windows"),
+      "REM " + files_view_note(report_view::bits64, true, "C:\\Windows"),
+      "REM " + files_view_note(report_view::native, true, "C:\\Windows")};
   const bool dir_mode = mode.size() > 1 && mode[1] == 'I';
   bool delayed_expansion_off = false;
   for (const std::string& line : lines_of(batch)) {
@@ -209,9 +249,18 @@ inline std::string check_batch(const std::string& batch, const std::string& bat_
     if (path.find('!') != std::string::npos && !delayed_expansion_off) {
       return broken("\"!\" in a batch path while delayed expansion may be on", line);
     }
+    // A path of MAX_PATH characters or more goes in its long form.
+    if (path.rfind("\\\\?\\", 0) == 0) {
+      path.erase(0, 4);
+      if (path.size() < max_path) return broken("long form of a path that needs none", line);
+    }
     if (!batch_path_is_safe(path)) return broken("unsafe batch path", line);
     if (!machine.path_exists(path)) return broken("batch line for a path that does not exist", line);
-    if (!report.names(path)) return broken("batch line for a path the report does not name", line);
+    if (!report.names(path)) {
+      bool named = false;
+      for (const std::string& from : redirected_from(path)) named = named || report.names_ignoring_case(from);
+      if (!named) return broken("batch line for a path the report does not name", line);
+    }
   }
   return {};
 }
@@ -227,6 +276,22 @@ inline constexpr hive_long_name long_hives[] = {
     {"HKEY_LOCAL_MACHINE", win::hkey_local_machine}, {"HKEY_CURRENT_USER", win::hkey_current_user},
     {"HKEY_CURRENT_CONFIG", win::hkey_current_config},
 };
+
+// The keys a report can name by the name that the system resolves (the test machines resolve as Windows
+// does): HKCU\X is HKEY_USERS\<the user's SID>\X, HKCR\X is HKEY_LOCAL_MACHINE\SOFTWARE\Classes\X, and HKCC\X
+// is HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Hardware Profiles\Current\X. The resolved name itself first.
+inline constexpr std::string_view current_user_sid = "S-1-5-21-0-0-0-1000";
+inline std::vector<std::pair<win::reg_key, std::string>> report_forms(win::reg_key root, std::string_view sub_key) {
+  std::vector<std::pair<win::reg_key, std::string>> forms{{root, std::string(sub_key)}};
+  const auto below = [&](win::reg_key from, std::string_view key, win::reg_key as) {
+    if (root != from || sub_key.substr(0, key.size()) != key) return;
+    if (sub_key.size() > key.size() && sub_key[key.size()] == '\\') forms.emplace_back(as, sub_key.substr(key.size() + 1));
+  };
+  below(win::hkey_users, current_user_sid, win::hkey_current_user);
+  below(win::hkey_local_machine, "SOFTWARE\\Classes", win::hkey_classes_root);
+  below(win::hkey_local_machine, "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current", win::hkey_current_config);
+  return forms;
+}
 
 inline bool is_hex(char c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
@@ -300,10 +365,31 @@ inline bool value_data(std::string_view data, bool removal, bool& continues) {
 
 }  // namespace detail
 
+// A registry script's text in UTF-8 with "\n" line ends: regedit's own form (a UTF-16LE byte-order mark, then
+// UTF-16LE lines that end with CR LF), or a REGEDIT4 script in the test machines' ANSI code page. Sets
+// `broken` when the form is not kept.
+inline std::string script_text(const std::string& bytes, std::string& broken) {
+  if (bytes.substr(0, 2) != "\xFF\xFE") return utf8_from_latin1(bytes);
+  if (bytes.size() % 2 != 0) broken = "registry script ends inside a UTF-16 unit";
+  std::u16string wide;
+  for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+    const auto unit = static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8));
+    if (unit == u'\n' && (wide.empty() || wide.back() != u'\r')) broken = "registry script line ends without CR";
+    if (!wide.empty() && wide.back() == u'\r' && unit == u'\n') wide.pop_back();
+    wide += unit;
+  }
+  std::string text;
+  if (!utf8_from_utf16(wide, text)) broken = "registry script holds a lone surrogate";
+  return text;
+}
+
 // A registry script of the run: `removal` for report.reg (key deletions and "=-" values), otherwise the reset
-// script report_mods.reg.
-inline std::string check_reg_script(const std::string& script, bool removal, const report_text& report,
+// script report_mods.reg. Taken as written (bytes).
+inline std::string check_reg_script(const std::string& bytes, bool removal, const report_text& report,
                                     const machine_oracle& machine) {
+  std::string form;
+  const std::string script = script_text(bytes, form);
+  if (!form.empty()) return form;
   const std::vector<std::string> lines = lines_of(script);
   if (lines.empty()) return "registry script is empty";
   if (lines[0] != "Windows Registry Editor Version 5.00" && lines[0] != "REGEDIT4") {
@@ -329,7 +415,7 @@ inline std::string check_reg_script(const std::string& script, bool removal, con
       continue;
     }
     if (line.empty() || line[0] == ';' || line.find_first_not_of(' ') == std::string::npos) continue;
-    if (line.size() >= 1024) return broken("registry line longer than an output line", line);
+    if (utf16_length(line) >= 1024) return broken("registry line longer than an output line", line);
     if (line[0] == '[') {
       const bool deletes = line.size() > 1 && line[1] == '-';
       if (deletes && !removal) return broken("the reset script deletes a key", line);
@@ -350,13 +436,22 @@ inline std::string check_reg_script(const std::string& script, bool removal, con
           sub_key.find('\\') == std::string::npos) {
         return broken("key line that removes a hive loaded below HKEY_LOCAL_MACHINE or HKEY_USERS", line);
       }
-      if (!machine.key_exists(root, sub_key)) return broken("key line for a key that does not exist", line);
-      if (deletes ? !report.names_whole(sub_key) : !report.names(sub_key + "\\")) {
-        if (deletes && report.names_before_inner_cr(sub_key)) {
-          return broken("key line for a key path cut at a carriage return", line);
+      // The line names the key as the system resolves it; the report names it in one of its forms.
+      bool exists = false, named = false, cut = false;
+      for (const auto& [form_root, form_sub_key] : detail::report_forms(root, sub_key)) {
+        if (!machine.key_exists(form_root, form_sub_key)) continue;
+        exists = true;
+        if (deletes ? report.names_whole(form_sub_key) : report.names(form_sub_key + "\\")) {
+          named = true;
+          root = form_root;
+          sub_key = form_sub_key;
+          break;
         }
-        return broken("key line for a key the report does not name", line);
+        cut = cut || (deletes && report.names_before_inner_cr(form_sub_key));
       }
+      if (!exists) return broken("key line for a key that does not exist", line);
+      if (cut && !named) return broken("key line for a key path cut at a carriage return", line);
+      if (!named) return broken("key line for a key the report does not name", line);
       in_value_key = !deletes;
       continue;
     }

@@ -2,6 +2,7 @@
 #include "tests/gui/expectations.h"
 #include "tests/gui/harness.h"
 
+#include "resivex_version.h"
 #include "shell/resource.h"
 
 namespace resivex::gui_test {
@@ -40,7 +41,8 @@ GUI_CASE(about_box_tells_what_the_program_is) {
   p.command(IDM_HELP_ABOUT);
   const dialog about = p.wait_dialog("About...");
   check_equal(about.text,
-              "RESIVEX for Windows,\ncreated using Visual Studio and WIN32 API.\n\nDo Help/Help for details \n",
+              "RESIVEX for Windows,\ncreated using Visual Studio and WIN32 API.\n\nVersion " RESIVEX_VERSION
+              "\nDo Help/Help for details \n",
               "About text");
   check(about.owner == nullptr, "the About box has no owner");
   p.press(about, IDOK);

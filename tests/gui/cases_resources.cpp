@@ -2,6 +2,7 @@
 // and the manifest that selects common controls 6 and declares the program DPI-aware; RESIVEX.TXT beside it.
 #include "tests/gui/harness.h"
 
+#include "resivex_version.h"
 #include "shell/resource.h"
 
 #include <cstring>
@@ -38,6 +39,20 @@ std::string version_string(const std::string& file, const char* name) {
   return value;
 }
 
+// The numbers of the resource's fixed part (FILEVERSION), as "major.minor.patch.build".
+std::string fixed_file_version(const std::string& file) {
+  DWORD ignored = 0;
+  std::string data(GetFileVersionInfoSizeA(file.c_str(), &ignored), '\0');
+  check(!data.empty() && GetFileVersionInfoA(file.c_str(), 0, static_cast<DWORD>(data.size()), data.data()),
+        "the program has a version resource");
+  VS_FIXEDFILEINFO* info = nullptr;
+  UINT length = 0;
+  check(VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&info), &length) != 0 && length >= sizeof *info,
+        "the version resource has its fixed part");
+  return std::to_string(HIWORD(info->dwFileVersionMS)) + "." + std::to_string(LOWORD(info->dwFileVersionMS)) + "." +
+         std::to_string(HIWORD(info->dwFileVersionLS)) + "." + std::to_string(LOWORD(info->dwFileVersionLS));
+}
+
 }  // namespace
 
 GUI_CASE(program_carries_icon_version_manifest_and_help_text) {
@@ -67,10 +82,14 @@ GUI_CASE(program_carries_icon_version_manifest_and_help_text) {
         "the manifest selects common controls 6");
   check(manifest.find("<dpiAware") != std::string::npos && manifest.find(">true</dpiAware>") != std::string::npos,
         "the manifest declares the program DPI-aware");
+  check(manifest.find("name=\"RESIVEX\" version=\"" RESIVEX_VERSION ".0\"") != std::string::npos,
+        "the manifest names the program's version");
   FreeLibrary(module);
 
   check_equal(version_string(exe, "ProductName"), "RESIVEX", "product name");
-  check_equal(version_string(exe, "ProductVersion"), "7.1.0", "product version");
+  check_equal(version_string(exe, "ProductVersion"), RESIVEX_VERSION, "product version");
+  check_equal(version_string(exe, "FileVersion"), RESIVEX_VERSION, "file version");
+  check_equal(fixed_file_version(exe), RESIVEX_VERSION ".0", "file version numbers");
   check_equal(version_string(exe, "OriginalFilename"), "resivex.exe", "file name");
 
   const std::string help = read_file(ctx.help_source);

@@ -3,6 +3,7 @@
 #include "tests/gui/expectations.h"
 #include "tests/gui/harness.h"
 
+#include "resivex_version.h"
 #include "shell/resource.h"
 
 #include <algorithm>
@@ -12,7 +13,7 @@ namespace resivex::gui_test {
 
 namespace {
 
-const char frame_title[] = "WINAPI version of RESIVEX V7.1.0 compiled with Visual Studio";
+const char frame_title[] = "WINAPI version of RESIVEX V" RESIVEX_VERSION " compiled with Visual Studio";
 
 // The document windows stand as a cascade: each one the same step right and down from the one before it,
 // all of one size, the active one in front.

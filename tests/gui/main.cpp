@@ -4,6 +4,14 @@
 //
 //   gui_driver --program EXE --help-text TXT --probe DLL --root FOLDER [--gadget-report TXT]
 //              [--screenshot-dir FOLDER] [CASE...]
+//   gui_driver --run-installed EXE REPORT
+//
+// --run-installed is the release check (the stage "package" of scripts/test): it starts a resivex.exe
+// unpacked from the release zip with REPORT on its command line, as a user would, waits for the three
+// result windows and ends the program with File/Exit. The caller compares the scripts it wrote.
+#include "resivex_version.h"
+#include "shell/resource.h"
+#include "tests/gui/expectations.h"
 #include "tests/gui/harness.h"
 
 #include <fcntl.h>
@@ -26,11 +34,35 @@ void say(const std::string& line) {
   std::fflush(stdout);
 }
 
+// The program in its release folder converts a report given on its command line and ends with File/Exit.
+int run_installed(const std::string& exe, const std::string& report) {
+  try {
+    const std::string folder = report.substr(0, report.find_last_of('\\'));
+    const outputs out = outputs_of(report);
+    program p(exe, {report}, folder);
+    check_equal(window_text(p.frame()), "WINAPI version of RESIVEX V" RESIVEX_VERSION " compiled with Visual Studio",
+                "frame title (the program of this release)");
+    for (const std::string& title : {out.bat, out.reg, out.mods}) p.document(title);
+    check_equal(static_cast<long long>(p.documents().size()), 3, "number of result windows");
+    const std::vector<dialog> boxes = p.dialogs_after_pending_commands();
+    check(boxes.empty(),
+          boxes.empty() ? "" : "a message box is open: " + boxes.front().caption + ": " + boxes.front().text);
+    p.command(IDM_FILE_EXIT);
+    check_equal(p.wait_exit(), 0, "exit code after File/Exit");
+  } catch (const failure& f) {
+    say("run-installed FAILED: " + f.what);
+    return 1;
+  }
+  say("run-installed: " + report + " converted, File/Exit ended the program with 0");
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   // Plain line ends: the lines are read on Linux, where a closing "N passed, N failed" must stand alone.
   _setmode(_fileno(stdout), _O_BINARY);
+  if (argc == 4 && std::strcmp(argv[1], "--run-installed") == 0) return run_installed(argv[2], argv[3]);
   context ctx;
   std::vector<std::string> selected;
   for (int i = 1; i < argc; ++i) {

@@ -1,5 +1,8 @@
 #include "tests/unit/fake_machine.h"
 
+#include "conversion/unicode.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
@@ -25,7 +28,47 @@ const char* root_name(win::reg_key root) {
   return nullptr;
 }
 
+bool same_or_under(const std::string& path, const std::string& key) {
+  const std::string p = upper(path), k = upper(key);
+  return p == k || p.rfind(k + "\\", 0) == 0;
+}
+
 }  // namespace
+
+std::string fake_machine::redirected(const std::string& path) const {
+  for (const std::string& shared : shared_32) {
+    if (same_or_under(path, shared)) return path;
+  }
+  for (const std::string& key : redirected_32) {
+    if (same_or_under(path, key)) return path.substr(0, key.size()) + "\\Wow6432Node" + path.substr(key.size());
+  }
+  return path;
+}
+
+long fake_machine::reg_key_name(win::reg_key key, std::string& out) {
+  const auto open = open_keys_.find(key);
+  if (open == open_keys_.end()) return win::error_invalid_handle;
+  const std::string& path = open->second;
+  for (const auto& [failing, code] : key_name_errors) {
+    if (upper(failing) == upper(path)) return code;
+  }
+  for (const auto& [named, name] : key_names) {
+    if (upper(named) == upper(path)) {
+      out = name;
+      return 0;
+    }
+  }
+  const std::size_t hive_end = std::min(path.find('\\'), path.size());
+  const std::string hive = path.substr(0, hive_end);
+  std::string root;
+  if (hive == "HKLM") root = "\\REGISTRY\\MACHINE";
+  if (hive == "HKU") root = "\\REGISTRY\\USER";
+  if (hive == "HKCU") root = "\\REGISTRY\\USER\\" + current_user_sid;
+  if (hive == "HKCR") root = "\\REGISTRY\\MACHINE\\SOFTWARE\\Classes";
+  if (hive == "HKCC") root = "\\REGISTRY\\MACHINE\\SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current";
+  out = root + path.substr(hive_end);
+  return 0;
+}
 
 long fake_machine::reg_open_key(win::reg_key root, const char* sub_key, std::uint32_t access, win::reg_key* key) {
   ++reg_opens;
@@ -42,14 +85,9 @@ long fake_machine::reg_open_key(win::reg_key root, const char* sub_key, std::uin
   if (sub.size() > 260) return win::error_more_data;
   while (!sub.empty() && sub.back() == '\\') sub.pop_back();
   if (!sub.empty()) path += "\\" + sub;
+  if ((access & win::key_wow64_32key) != 0 && root_name(root) != nullptr) path = redirected(path);
   for (const auto& [failing, code] : key_open_errors) {
     if (upper(failing) == upper(path)) return code;
-  }
-  if ((access & win::key_wow64_64key) == 0) {
-    for (const std::string& k : view_64_keys) {
-      const std::string u = upper(k), p = upper(path);
-      if (p == u || p.rfind(u + "\\", 0) == 0) return win::error_file_not_found;
-    }
   }
   for (const auto& entry : keys) {
     if (upper(entry.first) == upper(path)) {
@@ -104,7 +142,7 @@ long fake_machine::reg_query_info_key(win::reg_key key, reg_key_info* info) {
   for (const auto& [value_name, value] : keys[open->second]) {
     ++result.values;
     result.max_value_name_len = std::max<std::uint32_t>(result.max_value_name_len,
-                                                        static_cast<std::uint32_t>(value_name.size()));
+                                                        static_cast<std::uint32_t>(utf16_length(value_name)));
     result.max_value_data_len = std::max<std::uint32_t>(result.max_value_data_len,
                                                         static_cast<std::uint32_t>(value.data.size()));
   }
@@ -112,8 +150,8 @@ long fake_machine::reg_query_info_key(win::reg_key key, reg_key_info* info) {
   return 0;
 }
 
-long fake_machine::reg_enum_value(win::reg_key key, std::uint32_t index, char* name, std::uint32_t* name_len,
-                                  std::uint32_t* type, unsigned char* data, std::uint32_t* data_len) {
+long fake_machine::reg_enum_value(win::reg_key key, std::uint32_t index, std::string& name, std::uint32_t* type,
+                                  unsigned char* data, std::uint32_t* data_len) {
   ++reg_enums;
   const auto open = open_keys_.find(key);
   if (open == open_keys_.end()) return win::error_invalid_handle;
@@ -121,15 +159,13 @@ long fake_machine::reg_enum_value(win::reg_key key, std::uint32_t index, char* n
   if (index >= values.size()) return win::error_no_more_items;
   auto it = values.begin();
   std::advance(it, index);
-  // As RegEnumValueA: without a data buffer only the size of the data is told.
+  // As RegEnumValueW: without a data buffer only the size of the data is told.
   const std::size_t size = it->second.data.size();
-  if (it->first.size() + 1 > *name_len) return win::error_more_data;
   if (data != nullptr && size > *data_len) {
     *data_len = static_cast<std::uint32_t>(size);
     return win::error_more_data;
   }
-  std::memcpy(name, it->first.c_str(), it->first.size() + 1);
-  *name_len = static_cast<std::uint32_t>(it->first.size());
+  name = it->first;
   *type = it->second.type;
   if (data != nullptr) std::memcpy(data, it->second.data.data(), size);
   *data_len = static_cast<std::uint32_t>(size);
@@ -194,10 +230,53 @@ bool fake_machine::open_result_window(window_handle, const char* path) {
   return true;
 }
 
-bool fake_machine::ansi_from_utf16(std::u16string_view text, std::string& out) {
-  out.clear();
+bool fake_machine::short_path(const char* path, std::string& out) {
+  if (const auto it = short_names.find(path); it != short_names.end()) {
+    out = it->second;
+    return true;
+  }
+  if (existing_files.count(path) == 0 && existing_folders.count(path) == 0) return false;
+  out = path;
+  return true;
+}
+
+bool fake_machine::long_path(const char* path, std::string& out) {
+  if (const auto it = long_names.find(path); it != long_names.end()) {
+    out = it->second;
+    return true;
+  }
+  for (const auto& [long_name, short_name] : short_names) {
+    if (short_name == path) {
+      out = long_name;
+      return true;
+    }
+  }
+  if (existing_files.count(path) == 0 && existing_folders.count(path) == 0) return false;
+  out = path;
+  return true;
+}
+
+bool fake_machine::utf8_from_ansi(std::string_view ansi, std::string& out) {
+  std::u16string wide;
   bool exact = true;
-  for (char16_t c : text) {
+  for (const char c : ansi) {
+    const auto b = static_cast<unsigned char>(c);
+    if (ansi_undefined.count(b) != 0) {
+      wide += u'\uFFFD';
+      exact = false;
+    } else {
+      wide += static_cast<char16_t>(b);
+    }
+  }
+  utf8_from_utf16(wide, out);
+  return exact;
+}
+
+bool fake_machine::ansi_from_utf8(std::string_view text, std::string& out) {
+  std::u16string wide;
+  bool exact = utf16_from_utf8(text, wide);
+  out.clear();
+  for (char16_t c : wide) {
     if (c <= 0xFF) {
       out += static_cast<char>(c);
     } else {
@@ -208,17 +287,17 @@ bool fake_machine::ansi_from_utf16(std::u16string_view text, std::string& out) {
   return exact;
 }
 
-bool fake_machine::oem_from_ansi(std::string_view text, std::string& out) {
-  static const std::map<unsigned char, unsigned char> cp850 = {
+bool fake_machine::oem_from_utf8(std::string_view text, std::string& out) {
+  static const std::map<char16_t, unsigned char> cp850 = {
       {0xE9, 0x82}, {0xDC, 0x9A}, {0xFC, 0x81}, {0xE4, 0x84}, {0xF6, 0x94},
       {0xC4, 0x8E}, {0xD6, 0x99}, {0xDF, 0xE1}, {0xEF, 0x8B}, {0xE8, 0x8A}};
+  std::u16string wide;
+  bool exact = utf16_from_utf8(text, wide);
   out.clear();
-  bool exact = true;
-  for (char c : text) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u < 0x80) {
-      out += c;
-    } else if (const auto it = cp850.find(u); it != cp850.end()) {
+  for (char16_t c : wide) {
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (const auto it = cp850.find(c); it != cp850.end()) {
       out += static_cast<char>(it->second);
     } else {
       out += '?';

@@ -41,7 +41,15 @@ public:
   // relative to a root or to an open key.
   std::map<std::string, std::map<std::string, fake_value>> keys;
   std::map<std::string, long> key_open_errors;  // key path -> error code of RegOpenKeyExA
-  std::set<std::string> view_64_keys;           // keys (and their sub-keys) seen only with KEY_WOW64_64KEY
+  // The 32-bit view: an open with KEY_WOW64_32KEY from a root, of a key at or below one of these, is redirected
+  // to the same path below its Wow6432Node (HKLM\Software\X is HKLM\Software\Wow6432Node\X), unless the key
+  // lies at or below one of the shared keys.
+  std::vector<std::string> redirected_32 = {"HKLM\\Software"};
+  std::vector<std::string> shared_32;
+  // The current user, whose key HKCU names: the system names HKCU\X as \REGISTRY\USER\<sid>\X.
+  std::string current_user_sid = "S-1-5-21-0-0-0-1000";
+  std::map<std::string, long> key_name_errors;  // key path -> error code of reg_key_name
+  std::map<std::string, std::string> key_names;  // key path -> the full name reg_key_name gives instead
   // "key\\name" -> error code of RegQueryValueExA for that value (the enumeration still lists it).
   std::map<std::string, long> query_errors;
   std::vector<std::uint32_t> open_accesses;     // the access mask of every open
@@ -61,6 +69,14 @@ public:
 
   os_version_info version{win::ver_platform_win32_nt, 10};
   int wow64 = 0;
+  bool windows_64 = true;
+  std::string windows_dir = "C:\\Windows";
+
+  // The short (8.3) paths of items (long path -> short path), as GetShortPathNameW gives them; an item
+  // without one is its own short path. long_names answers GetLongPathNameW where it differs from the map's
+  // inverse (a short name that names another item).
+  std::map<std::string, std::string> short_names;
+  std::map<std::string, std::string> long_names;
 
   void add_file(const std::string& path) { existing_files.insert(path); }
   void add_folder(const std::string& path) { existing_folders.insert(path); }
@@ -69,9 +85,10 @@ public:
   long reg_query_value(win::reg_key key, const char* name, std::uint32_t* type, unsigned char* data,
                        std::uint32_t* data_len) override;
   long reg_query_info_key(win::reg_key key, reg_key_info* info) override;
-  long reg_enum_value(win::reg_key key, std::uint32_t index, char* name, std::uint32_t* name_len,
-                      std::uint32_t* type, unsigned char* data, std::uint32_t* data_len) override;
+  long reg_enum_value(win::reg_key key, std::uint32_t index, std::string& name, std::uint32_t* type,
+                      unsigned char* data, std::uint32_t* data_len) override;
   void reg_close_key(win::reg_key key) override;
+  long reg_key_name(win::reg_key key, std::string& out) override;
   std::string error_text(long code) override;
 
   std::uint32_t file_attributes(const char* path) override;
@@ -80,20 +97,29 @@ public:
   std::FILE* open_file(const char* path, const char* mode) override;
   bool remove_file(const char* path) override;
   bool full_path(const char* path, std::string& out) override;
+  bool short_path(const char* path, std::string& out) override;
+  bool long_path(const char* path, std::string& out) override;
 
   int message_box(window_handle owner, const char* text, const char* caption, unsigned style) override;
   bool open_result_window(window_handle owner, const char* path) override;
 
   os_version_info os_version() override { return version; }
   int is_wow64_process() override { return wow64; }
+  bool windows_is_64bit() override { return windows_64; }
+  std::string windows_folder() override { return windows_dir; }
 
-  // ANSI is Latin-1 here; OEM maps a few Latin-1 letters as code page 850 does.
-  bool ansi_from_utf16(std::u16string_view text, std::string& out) override;
-  bool oem_from_ansi(std::string_view text, std::string& out) override;
+  // ANSI is Latin-1 here (but for the bytes in ansi_undefined, which name no character); OEM holds ASCII and
+  // a few Latin-1 letters, as code page 850 does.
+  bool utf8_from_ansi(std::string_view ansi, std::string& out) override;
+  bool ansi_from_utf8(std::string_view text, std::string& out) override;
+  bool oem_from_utf8(std::string_view text, std::string& out) override;
+  std::set<unsigned char> ansi_undefined;
 
   std::vector<std::string> captions() const;
 
 private:
+  std::string redirected(const std::string& path) const;
+
   std::map<win::reg_key, std::string> open_keys_;
   win::reg_key next_handle_ = 0x1000;
 };

@@ -86,8 +86,8 @@ protected:
     return convert_guarded(write_file("report.txt", report_heading + body), check_scripts);
   }
 
-  std::string removal() const { return read_file(path("report.reg")); }
-  std::string reset() const { return read_file(path("report_mods.reg")); }
+  std::string removal() const { return read_script(path("report.reg")); }
+  std::string reset() const { return read_script(path("report_mods.reg")); }
 
   // The fake machine's answers, for the script checks.
   checks::machine_oracle oracle() {

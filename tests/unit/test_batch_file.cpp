@@ -87,7 +87,7 @@ TEST_F(batch_file_test, the_folder_prompt_comes_for_nop_anywhere_in_a_path_and_o
   probes.push_back({"C:\\Jos\xe9_nop\\x.txt", true});
   probes.push_back({"C:\\Jos\xe9_no\\p.txt", false});
   for (const probe& p : probes) {
-    machine_.add_file(p.path);
+    machine_.add_file(from_ansi(p.path));
     convert_text(files_section({p.path}));
     const std::string text = batch();
     EXPECT_EQ(text.find(folder_prompt) != std::string::npos, p.prompt) << p.path;
@@ -116,7 +116,7 @@ TEST_F(batch_file_test, percent_bang_and_non_ascii_are_seen_at_every_place_of_a_
         std::string p = "C:\\" + std::string(length - 3, 'a');
         p[at] = special;
         if (at + 1 < length && special == '%') p[length - 1] = '%';  // a second one, at the end
-        machine_.add_file(p);
+        machine_.add_file(from_ansi(p));
         paths.push_back(p);
         std::string written;
         for (const char c : p) {
@@ -145,8 +145,8 @@ TEST_F(batch_file_test, the_batch_name_in_the_header_is_written_as_cmd_reads_it)
 }
 
 TEST_F(batch_file_test, paths_are_converted_to_the_oem_code_page_or_left_out) {
-  machine_.add_file("C:\\Users\\Jos\xE9\\x.txt");
-  machine_.add_file("C:\\Users\\J\xE1n\\x.txt");  // no OEM form in the fake's code page
+  machine_.add_file(from_ansi("C:\\Users\\Jos\xE9\\x.txt"));
+  machine_.add_file(from_ansi("C:\\Users\\J\xE1n\\x.txt"));  // no OEM form in the fake's code page
   convert_text(files_section({"C:\\Users\\Jos\xE9\\x.txt", "C:\\Users\\J\xE1n\\x.txt"}));
   // The item left out still exists: the script says so, instead of passing for the whole clean-up.
   const std::string note =
@@ -156,6 +156,67 @@ TEST_F(batch_file_test, paths_are_converted_to_the_oem_code_page_or_left_out) {
 
   convert_text(files_section({"C:\\Users\\J\xE1n\\x.txt", "C:\\Users\\J\xE1n\\gone.txt"}));
   EXPECT_EQ(batch(), note + "pause\n") << "never \"There are no files to delete\" while one is left";
+}
+
+// A path the OEM code page cannot express is written by the item's short name, but only a short name that
+// names exactly that item: its own attributes are the item's, its long form is the item's path, and it is
+// exact in the OEM code page. A REM line beside it shows the long path, "?" for what the page lacks.
+TEST_F(batch_file_test, a_path_the_oem_code_page_lacks_is_written_by_its_verified_short_name) {
+  const std::string cyrillic = "C:\\rstest\\\u0444\u0430\u0439\u043b.txt";
+  const std::string folder = "C:\\rstest\\\u65e5\u672c";
+  machine_.add_file(cyrillic);
+  machine_.add_folder(folder);
+  machine_.short_names[cyrillic] = "C:\\rstest\\____~1.TXT";
+  machine_.short_names[folder] = "C:\\rstest\\__~1";
+  machine_.add_file("C:\\rstest\\____~1.TXT");
+  machine_.add_folder("C:\\rstest\\__~1");
+  const std::string d = "----------------------------------\r\n";
+  convert_unicode(d + "Folders added: 1\r\n" + d + folder + "\r\n\r\n" + d + "Files added: 1\r\n" + d + cyrillic + "\r\n");
+  EXPECT_EQ(batch(), del_header(path("report.bat")) + folder_prompt + "REM C:\\rstest\\??\n" +
+                         "RMDIR /S %_nop% \"C:\\rstest\\__~1\"\n" + "REM C:\\rstest\\????.txt\n" +
+                         "DEL \"C:\\rstest\\____~1.TXT\"\n" + "pause\n");
+}
+
+TEST_F(batch_file_test, a_short_name_that_could_name_another_item_is_never_written) {
+  const std::string note =
+      "REM 1 more file(s) or folder(s) still exist, but their names cannot be written here exactly.\n"
+      "REM Remove them by hand.\npause\n";
+  struct row {
+    const char* why;
+    std::string short_name;
+    bool short_is_folder;  // the item is a file
+    std::string long_back;  // what GetLongPathNameW says of the short name ("": the item's path)
+  };
+  const std::string item = "C:\\r\\\u0444.txt";
+  for (const row& r : {row{"a folder of that short name", "C:\\r\\_~1.TXT", true, ""},
+                       row{"another item's long name", "C:\\r\\_~1.TXT", false, "C:\\r\\other.txt"},
+                       row{"not in the OEM code page itself", "C:\\r\\\u0444~1.TXT", false, ""},
+                       row{"a short name cmd would misread", "C:\\r\\*~1.TXT", false, ""},
+                       row{"no short name of its own", item, false, ""}}) {
+    machine_ = fake_machine();
+    machine_.add_file(item);
+    machine_.short_names[item] = r.short_name;
+    if (r.short_is_folder) machine_.add_folder(r.short_name);
+    else machine_.add_file(r.short_name);
+    if (!r.long_back.empty()) machine_.long_names[r.short_name] = r.long_back;
+    convert_unicode(files_section({item}));
+    EXPECT_EQ(batch(), note) << r.why;
+  }
+}
+
+TEST_F(batch_file_test, a_path_beyond_max_path_is_written_short_or_in_its_long_form) {
+  std::string deep = "C:\\r";
+  for (int i = 0; i < 7; ++i) deep += "\\folder_with_a_rather_long_name_number_" + std::to_string(i);
+  const std::string with_short = deep + "\\a.txt", without_short = deep + "\\b.txt";
+  ASSERT_GT(with_short.size(), 260u);
+  machine_.add_file(with_short);
+  machine_.add_file(without_short);
+  machine_.short_names[with_short] = "C:\\r\\FOLDER~1\\FOLDER~1\\FOLDER~1\\FOLDER~1\\FOLDER~1\\FOLDER~1\\FOLDER~1\\a.txt";
+  machine_.add_file(machine_.short_names[with_short]);
+  convert_text(files_section({with_short, without_short}));
+  EXPECT_EQ(batch(), del_header(path("report.bat")) + "REM " + with_short + "\n" +
+                         "DEL \"C:\\r\\FOLDER~1\\FOLDER~1\\FOLDER~1\\FOLDER~1\\FOLDER~1\\FOLDER~1\\FOLDER~1\\a.txt\"\n" +
+                         "DEL \"\\\\?\\" + without_short + "\"\npause\n");
 }
 
 TEST_F(batch_file_test, paths_that_could_name_something_else_are_never_written_nor_tested) {

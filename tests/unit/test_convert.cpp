@@ -3,18 +3,19 @@
 #include "tests/unit/run_fixture.h"
 
 #include <climits>
+#include <filesystem>
 
 namespace resivex::testing {
 namespace {
 
 std::string removal_script(const std::string& header, const std::string& path, const std::string& body) {
   return header + "; The following registry entries still exist...\n; The following REGEDIT commands are in file " +
-         path + " \n; The entries will be DELETED if you execute file " + path + " \n\n" + body;
+         path + " \n; The entries will be DELETED if you execute file " + path + " \n" + x64_keys_note + "\n" + body;
 }
 
 std::string reset_script(const std::string& header, const std::string& path, const std::string& body) {
   return header + "; The following registry entries were modified...\n; The entries will be RESET if you execute file " +
-         path + " \n\n; Note: Resivex does not process all entry types\n;        Run this at your own risk.. I do not "
+         path + " \n" + x64_keys_note + "\n; Note: Resivex does not process all entry types\n;        Run this at your own risk.. I do not "
          "recommend it.\n" + body;
 }
 
@@ -41,7 +42,7 @@ TEST_F(convert_test, output_names_replace_the_extension_of_the_file_name_only) {
       {"report", "report.bat", "report.reg", "report_mods.reg", "report_errors.txt"},
   };
   for (const row& r : rows) {
-    copy_text(rs_->input_name, r.input);
+    rs_->input_name = r.input;
     ASSERT_TRUE(derive_output_names(*rs_)) << r.input;
     EXPECT_EQ(std::string(rs_->bat_name), r.bat);
     EXPECT_EQ(std::string(rs_->Fileoutn2), r.reg);
@@ -73,12 +74,30 @@ TEST_F(convert_test, a_report_that_its_own_outputs_would_overwrite_is_refused) {
 }
 
 TEST_F(convert_test, names_that_would_not_fit_refuse_the_report) {
-  const std::string input = "C:\\" + std::string(250, 'a') + ".txt";  // fits, but report_errors.txt does not
+  // The longest path the system takes is 32,767 characters: the report's fits, report_errors.txt's does not.
+  const std::string input = "C:\\" + std::string(32767 - 3 - 4 - 3, 'a') + ".txt";
   const run_result r = convert(input);
   EXPECT_EQ(r.how, run_result::outcome::refused);
   ASSERT_EQ(machine_.boxes.size(), 1u);
   EXPECT_EQ(machine_.boxes[0].caption, "Error");
   EXPECT_TRUE(machine_.opened_for_writing.empty());
+}
+
+TEST_F(convert_test, a_long_path_beyond_max_path_in_any_alphabet_is_converted) {
+  // Six folders of 50 Cyrillic letters each: over 300 characters, 600 bytes of UTF-8.
+  std::string folder;
+  for (int level = 0; level < 6; ++level) {
+    if (level > 0) folder += "/";
+    for (int i = 0; i < 10; ++i) folder += "\u041f\u0430\u043f\u043a\u0430";
+  }
+  std::filesystem::create_directories(path(folder));
+  const run_result r = convert_text("", folder + "/\u041e\u0442\u0447\u0451\u0442.txt");
+  EXPECT_EQ(r.how, run_result::outcome::completed);
+  EXPECT_TRUE(machine_.boxes.empty());
+  EXPECT_EQ(machine_.windows.at(0), path(folder + "/\u041e\u0442\u0447\u0451\u0442.bat"));
+  EXPECT_NE(read_script(path(folder + "/\u041e\u0442\u0447\u0451\u0442.reg")).find(
+                "; The following REGEDIT commands are in file " + path(folder + "/\u041e\u0442\u0447\u0451\u0442.reg")),
+            std::string::npos);
 }
 
 TEST_F(convert_test, the_registry_header_follows_the_system_version) {
@@ -90,8 +109,8 @@ TEST_F(convert_test, the_registry_header_follows_the_system_version) {
   for (const row& r : rows) {
     machine_.version = {r.platform, r.major};
     convert_text("");
-    EXPECT_EQ(read_file(path("report.reg")).substr(0, r.header.size()), r.header);
-    EXPECT_EQ(read_file(path("report_mods.reg")).substr(0, r.header.size()), r.header);
+    EXPECT_EQ(read_script(path("report.reg")).substr(0, r.header.size()), r.header);
+    EXPECT_EQ(read_script(path("report_mods.reg")).substr(0, r.header.size()), r.header);
   }
 }
 
@@ -103,8 +122,8 @@ TEST_F(convert_test, a_report_without_entries_gives_the_three_scripts_with_their
     EXPECT_EQ(r.how, run_result::outcome::completed);
     EXPECT_FALSE(r.write_failed);
     EXPECT_EQ(batch(), "REM There are no files to delete.\npause\n");
-    EXPECT_EQ(read_file(path("report.reg")), removal_script(regedit5, path("report.reg"), no_removal));
-    EXPECT_EQ(read_file(path("report_mods.reg")), reset_script(regedit5, path("report_mods.reg"), no_reset));
+    EXPECT_EQ(read_script(path("report.reg")), removal_script(regedit5, path("report.reg"), no_removal));
+    EXPECT_EQ(read_script(path("report_mods.reg")), reset_script(regedit5, path("report_mods.reg"), no_reset));
     EXPECT_FALSE(exists(path("report_errors.txt")));
     EXPECT_EQ(machine_.windows,
               (std::vector<std::string>{path("report.bat"), path("report.reg"), path("report_mods.reg")}));
@@ -122,7 +141,12 @@ TEST_F(convert_test, only_titles_at_the_start_of_a_line_after_the_heading_count)
   write_file("report.txt", "Files added: 1\r\n" + files + " Files added: 1\r\n---\r\nC:\\b.txt\r\n" +
                                "files added: 1\r\n---\r\nC:\\c.txt\r\nFiles added: 1\r\n---\r\nC:\\d.txt\r\n");
   convert(path("report.txt"));
-  EXPECT_EQ(batch(), del_header(path("report.bat")) + "DEL \"C:\\d.txt\"\npause\n");
+  // The first line names no Regshot build: read in the system's native view, and said so.
+  std::string header = del_header(path("report.bat"));
+  header.replace(header.find(x64_files_note), std::string_view(x64_files_note).size(),
+                 "REM The report does not say whether a 32-bit or a 64-bit Regshot wrote it: paths are read in "
+                 "this system's native view\n");
+  EXPECT_EQ(batch(), header + "DEL \"C:\\d.txt\"\npause\n");
 }
 
 TEST_F(convert_test, sections_repeat_and_total_changes_ends_the_run) {

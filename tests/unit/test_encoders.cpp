@@ -84,7 +84,7 @@ TEST_F(encoder_test, every_notation_of_every_type_gives_the_old_data) {
       // The worked examples.
       {"string", win::reg_sz, "HKLM\\S\\Name: \"abc\"", "\"Name\"=\"abc\""},
       {"string with a backslash", win::reg_sz, "HKLM\\S\\Name: \"C:\\Temp\"", "\"Name\"=\"C:\\\\Temp\""},
-      {"expandable string", win::reg_expand_sz, "HKLM\\S\\Name: \"abc\"", "\"Name\"=hex(2):61,62,63,00"},
+      {"expandable string", win::reg_expand_sz, "HKLM\\S\\Name: \"abc\"", "\"Name\"=hex(2):61,00,62,00,63,00,00,00"},
       {"binary", win::reg_binary, "HKLM\\S\\Name: 61 62 63", "\"Name\"=hex:61,62,63"},
       {"dword", win::reg_dword, "HKLM\\S\\Name: 0x00000001", "\"Name\"=dword:00000001"},
       {"qword 1.9.1", win::reg_qword, "HKLM\\S\\Name: 0x0000000000616263", "\"Name\"=hex(b):63,62,61,00,00,00,00,00"},
@@ -94,9 +94,10 @@ TEST_F(encoder_test, every_notation_of_every_type_gives_the_old_data) {
       {"string of zero bytes, 1.9", win::reg_sz, "HKLM\\S\\Z: (NULL!)", "\"Z\"=hex(1):"},
       {"string of zero bytes, 1.8", win::reg_sz, "HKLM\\S\\Z:", "\"Z\"=hex(1):"},
       {"a quoted string that is an empty expandable string", win::reg_expand_sz, "HKLM\\S\\X: \"\"",
-       "\"X\"=hex(2):00"},
+       "\"X\"=hex(2):00,00"},
       {"expandable, zero bytes", win::reg_expand_sz, "HKLM\\S\\X: (NULL!)", "\"X\"=hex(2):"},
-      {"expandable, a byte of 0x80 or more", win::reg_expand_sz, "HKLM\\S\\X: \"\xE9\"", "\"X\"=hex(2):E9,00"},
+      {"expandable, beyond ASCII and beyond the BMP", win::reg_expand_sz, "HKLM\\S\\X: \"\u00e9\u0436\U0001F600\"",
+       "\"X\"=hex(2):E9,00,36,04,3D,D8,00,DE,00,00"},
       // Binary: 1.8.x and 1.9.1 put one blank, 1.9.0 two; zero bytes are "(NULL!)" or nothing.
       {"binary 1.9.0", win::reg_binary, "HKLM\\S\\B:  01 02 0A", "\"B\"=hex:01,02,0A"},
       {"binary, lower-case digits", win::reg_binary, "HKLM\\S\\B: aa bb", "\"B\"=hex:AA,BB"},
@@ -109,13 +110,14 @@ TEST_F(encoder_test, every_notation_of_every_type_gives_the_old_data) {
       {"qword 1.8", win::reg_qword, "HKLM\\S\\Q: 08 07 06 05 04 03 02 01", "\"Q\"=hex(b):08,07,06,05,04,03,02,01"},
       {"qword 1.9.0", win::reg_qword, "HKLM\\S\\Q:  2A 00 00 00 00 00 00 00", "\"Q\"=hex(b):2A,00,00,00,00,00,00,00"},
       {"qword 1.9.1", win::reg_qword, "HKLM\\S\\Q: 0x0102030405060708", "\"Q\"=hex(b):08,07,06,05,04,03,02,01"},
-      // Multi-strings: ANSI bytes, each string's terminator and the list's.
+      // Multi-strings: UTF-16LE, each string's terminator and the list's, wrapped as regedit wraps.
       {"multi 1.9.1", win::reg_multi_sz, "HKLM\\S\\M: \"line1\", \"line2\"",
-       "\"M\"=hex(7):6C,69,6E,65,31,00,6C,69,6E,65,32,00,00"},
-      {"multi 1.9.1, one string with a blank", win::reg_multi_sz, "HKLM\\S\\M: \"a b\"", "\"M\"=hex(7):61,20,62,00,00"},
-      {"multi 1.9.1, the empty list", win::reg_multi_sz, "HKLM\\S\\M: \"\"", "\"M\"=hex(7):00"},
-      {"multi of an ANSI build, 1.9.0", win::reg_multi_sz, "HKLM\\S\\M:  61 00 62 00 00",
-       "\"M\"=hex(7):61,00,62,00,00"},
+       "\"M\"=hex(7):6C,00,69,00,6E,00,65,00,31,00,00,00,6C,00,69,00,6E,00,65,00,32,00,\\\n  00,00,00,00"},
+      {"multi 1.9.1, one string with a blank", win::reg_multi_sz, "HKLM\\S\\M: \"a b\"",
+       "\"M\"=hex(7):61,00,20,00,62,00,00,00,00,00"},
+      {"multi 1.9.1, the empty list", win::reg_multi_sz, "HKLM\\S\\M: \"\"", "\"M\"=hex(7):00,00"},
+      {"multi of an ANSI build, 1.9.0: its ANSI bytes become UTF-16", win::reg_multi_sz,
+       "HKLM\\S\\M:  61 00 E9 00 00", "\"M\"=hex(7):61,00,00,00,E9,00,00,00,00,00"},
       {"multi, zero bytes", win::reg_multi_sz, "HKLM\\S\\M: (NULL!)", "\"M\"=hex(7):"},
       // The default value.
       {"default value", win::reg_sz, "HKLM\\S\\: \"old default\"", "@=\"old default\""},
@@ -145,35 +147,68 @@ TEST_F(encoder_test, a_binary_value_that_holds_its_old_data_is_left_alone) {
   EXPECT_EQ(encode(win::reg_binary, "HKLM\\S\\B: aa bb", "\xAA\xBB"), "declined") << "compared as bytes";
 }
 
-TEST_F(encoder_test, strings_with_line_breaks_or_too_long_for_a_line_go_as_ansi_bytes) {
+TEST_F(encoder_test, strings_with_line_breaks_or_too_long_for_a_line_go_as_bytes) {
   // A quoted string in a .reg file cannot hold a line break, nor continue on the next line.
-  EXPECT_EQ(encode(win::reg_sz, "HKLM\\S\\M: \"a\r\nb\"", "x"), "\"M\"=hex(1):61,0D,0A,62,00");
-  EXPECT_EQ(encode(win::reg_sz, "HKLM\\S\\M: \"a\nb\"", "x"), "\"M\"=hex(1):61,0A,62,00");
-  EXPECT_EQ(encode(win::reg_expand_sz, "HKLM\\S\\X: \"%a%\r\nb\"", "x"), "\"X\"=hex(2):25,61,25,0D,0A,62,00");
-  const std::string fits(1023 - std::string("\"L\"=\"\"").size(), 'A');
-  EXPECT_EQ(encode(win::reg_sz, "HKLM\\S\\L: \"" + fits + "\"", "x"), "\"L\"=\"" + fits + "\"");
-  const std::string text = encode(win::reg_sz, "HKLM\\S\\L: \"" + fits + "A\"", "x");
-  ASSERT_EQ(text.substr(0, 12), "\"L\"=hex(1):4");
-  EXPECT_EQ(text.substr(text.size() - 6), ",41,00") << "the terminator ends the list";
-  std::size_t bytes = 0;
-  for (char c : text) bytes += c == ',' ? 1 : 0;
-  EXPECT_EQ(bytes, fits.size() + 1) << "every character and the terminator";
+  EXPECT_EQ(encode(win::reg_sz, "HKLM\\S\\M: \"a\r\nb\"", "x"), "\"M\"=hex(1):61,00,0D,00,0A,00,62,00,00,00");
+  EXPECT_EQ(encode(win::reg_sz, "HKLM\\S\\M: \"a\nb\"", "x"), "\"M\"=hex(1):61,00,0A,00,62,00,00,00");
+  EXPECT_EQ(encode(win::reg_expand_sz, "HKLM\\S\\X: \"%a%\r\nb\"", "x"),
+            "\"X\"=hex(2):25,00,61,00,25,00,0D,00,0A,00,62,00,00,00");
+  // The line's limit is one of characters: 1023 of them fit, in any alphabet.
+  for (const std::string letter : {"A", "\u0416"}) {
+    std::string fits;
+    for (std::size_t i = 0; i < 1023 - std::string("\"L\"=\"\"").size(); ++i) fits += letter;
+    EXPECT_EQ(encode(win::reg_sz, "HKLM\\S\\L: \"" + fits + "\"", "x"), "\"L\"=\"" + fits + "\"");
+    const std::string text = encode(win::reg_sz, "HKLM\\S\\L: \"" + fits + letter + "\"", "x");
+    ASSERT_EQ(text.substr(0, 11), "\"L\"=hex(1):");
+    EXPECT_EQ(text.substr(text.size() - 12), letter == "A" ? ",41,00,00,00" : ",16,04,00,00")
+        << "the terminator ends the list";
+    std::size_t commas = 0;
+    for (char c : text) commas += c == ',' ? 1 : 0;
+    EXPECT_EQ(commas, 2 * (fits.size() / letter.size() + 1) + 2 - 1) << "two bytes a character, two of the end";
+  }
 }
 
-TEST_F(encoder_test, multi_strings_of_a_unicode_report_in_hex_are_narrowed_to_ansi) {
+TEST_F(encoder_test, a_regedit4_script_holds_ansi_bytes_and_nothing_its_code_page_lacks) {
+  rs_->unicode_scripts = false;
+  const encoding_case cases[] = {
+      {"expandable string", win::reg_expand_sz, "HKLM\\S\\X: \"a\u00e9\"", "\"X\"=hex(2):61,E9,00"},
+      {"empty expandable string", win::reg_expand_sz, "HKLM\\S\\X: \"\"", "\"X\"=hex(2):00"},
+      {"line break", win::reg_sz, "HKLM\\S\\M: \"a\nb\"", "\"M\"=hex(1):61,0A,62,00"},
+      {"multi 1.9.1", win::reg_multi_sz, "HKLM\\S\\M: \"a\", \"b\"", "\"M\"=hex(7):61,00,62,00,00"},
+      {"multi 1.9.1, the empty list", win::reg_multi_sz, "HKLM\\S\\M: \"\"", "\"M\"=hex(7):00"},
+      {"multi of an ANSI build, 1.9.0", win::reg_multi_sz, "HKLM\\S\\M:  61 00 62 00 00",
+       "\"M\"=hex(7):61,00,62,00,00"},
+      {"a string beyond the code page", win::reg_sz, "HKLM\\S\\S: \"\u0416\"",
+       "not reset: its old data holds characters that this system's code page cannot hold, and its REGEDIT4 script "
+       "is in that code page"},
+      {"an expandable string beyond it", win::reg_expand_sz, "HKLM\\S\\X: \"\u0416\"",
+       "not reset: its old data holds characters that this system's code page cannot hold, and its REGEDIT4 script "
+       "is in that code page"},
+  };
+  for (const encoding_case& c : cases) {
+    EXPECT_EQ(encode(c.type, c.old_line, "live"), c.expected) << c.what;
+  }
+}
+
+TEST_F(encoder_test, multi_strings_of_a_unicode_report_in_hex_keep_their_utf16_bytes) {
   report_of(std::string("R\0e\0\r\0\n\0", 8));
   ASSERT_EQ(rs_->report->encoding(), report_encoding::utf16le);
+  EXPECT_EQ(encode(win::reg_multi_sz, "HKLM\\S\\M:  6C 00 31 00 00 00 36 04 00 00 00 00", "x"),
+            "\"M\"=hex(7):6C,00,31,00,00,00,36,04,00,00,00,00");
+  EXPECT_EQ(encode(win::reg_multi_sz, "HKLM\\S\\M:  61 00 00", "x"),
+            "not reset: the report does not show its old data in a form of its current type");
+  // A REGEDIT4 script holds them in the ANSI code page, where it can.
+  rs_->unicode_scripts = false;
   EXPECT_EQ(encode(win::reg_multi_sz, "HKLM\\S\\M:  6C 00 31 00 00 00 E9 00 00 00 00 00", "x"),
             "\"M\"=hex(7):6C,31,00,E9,00,00");
   EXPECT_EQ(encode(win::reg_multi_sz, "HKLM\\S\\M:  36 04 00 00 00 00", "x"),
-            "not reset: its old data holds characters that this system's code page cannot hold");
-  EXPECT_EQ(encode(win::reg_multi_sz, "HKLM\\S\\M:  61 00 00", "x"),
-            "not reset: the report does not show its old data in a form of its current type");
+            "not reset: its old data holds characters that this system's code page cannot hold, and its REGEDIT4 script "
+            "is in that code page");
 }
 
-// The wrap rule: after the comma that follows every 22nd byte, when another byte follows, a backslash, a
-// blank, a line end and three blanks.
-TEST_F(encoder_test, hex_lists_wrap_after_every_22nd_byte) {
+// The wrap rule, regedit's: after the comma that brings a line to 77 characters or more, when another byte
+// follows, a backslash, a line end and two blanks.
+TEST_F(encoder_test, hex_lists_wrap_as_regedit_wraps_them) {
   auto groups = [](int n) {
     std::string g;
     char b[4];
@@ -185,20 +220,23 @@ TEST_F(encoder_test, hex_lists_wrap_after_every_22nd_byte) {
   };
   struct wrap_case {
     int bytes;
+    std::size_t first;  // characters on the first line before the list
     const char* expected;
   } cases[] = {
-      {0, ""},
-      {1, "00"},
-      {22, "00,01,02,03,04,05,06,07,08,09,0A,0B,0C,0D,0E,0F,10,11,12,13,14,15"},
-      {23, "00,01,02,03,04,05,06,07,08,09,0A,0B,0C,0D,0E,0F,10,11,12,13,14,15,\\ \n   16"},
-      {45, "00,01,02,03,04,05,06,07,08,09,0A,0B,0C,0D,0E,0F,10,11,12,13,14,15,\\ \n"
-           "   16,17,18,19,1A,1B,1C,1D,1E,1F,20,21,22,23,24,25,26,27,28,29,2A,2B,\\ \n   2C"},
+      {0, 10, ""},
+      {1, 10, "00"},
+      // As Wine's regedit /e writes a value named LongBinaryValueName ("LongBinaryValueName"=hex: is 26 long).
+      {64, 26, "00,01,02,03,04,05,06,07,08,09,0A,0B,0C,0D,0E,0F,10,\\\n"
+               "  11,12,13,14,15,16,17,18,19,1A,1B,1C,1D,1E,1F,20,21,22,23,24,25,26,27,28,29,\\\n"
+               "  2A,2B,2C,2D,2E,2F,30,31,32,33,34,35,36,37,38,39,3A,3B,3C,3D,3E,3F"},
+      {17, 26, "00,01,02,03,04,05,06,07,08,09,0A,0B,0C,0D,0E,0F,10"},  // no backslash without a byte after it
+      {18, 26, "00,01,02,03,04,05,06,07,08,09,0A,0B,0C,0D,0E,0F,10,\\\n  11"},
   };
   for (const wrap_case& c : cases) {
-    wrap_hex_list(*rs_, groups(c.bytes));
+    wrap_hex_list(*rs_, groups(c.bytes), c.first);
     EXPECT_EQ(std::string(rs_->regkey_data2.get()), c.expected) << c.bytes << " bytes";
   }
-  wrap_hex_list(*rs_, "61,62,63");
+  wrap_hex_list(*rs_, "61,62,63", 10);
   EXPECT_EQ(std::string(rs_->regkey_data2.get()), "61,62,63") << "commas separate as well as blanks";
 }
 
@@ -215,8 +253,8 @@ TEST_F(encoder_test, long_values_are_written_in_full) {
       lines += i < text.size() ? 1 : 0;
     }
   }
-  EXPECT_EQ(lines, 28u) << "600 bytes: 27 full lines of 22 and one of 6";
-  EXPECT_LT(longest, 1023u);
+  EXPECT_EQ(lines, 25u) << "600 bytes: 23 on the first line, 23 lines of 25, and 2";
+  EXPECT_EQ(longest, 80u) << "no line of regedit's form is wider";
 }
 
 TEST_F(encoder_test, the_work_buffers_grow_with_the_value_data_and_never_shrink) {

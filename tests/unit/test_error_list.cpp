@@ -10,7 +10,7 @@ class error_list_test : public run_fixture {
 protected:
   void SetUp() override {
     run_fixture::SetUp();
-    copy_text(rs_->input_name, path("report.txt"));
+    rs_->input_name = path("report.txt");
     ASSERT_TRUE(derive_output_names(*rs_));
   }
   void add(const std::string& text) {
@@ -24,7 +24,7 @@ TEST_F(error_list_test, entries_follow_one_another_each_with_a_line_end) {
   add("HKLM\\A\nAccess is denied.\r\n");
   add("hklm\\B\nThe handle is invalid.\r\n");
   rs_->errors.close();
-  EXPECT_EQ(read_file(path("report_errors.txt")),
+  EXPECT_EQ(read_error_list(path("report_errors.txt")),
             "HKLM\\A\nAccess is denied.\r\n\nhklm\\B\nThe handle is invalid.\r\n\n");
   EXPECT_EQ(rs_->error_entries, 2);
   ASSERT_EQ(machine_.boxes.size(), 1u) << "only the first entry of a run shows the box";
@@ -36,7 +36,7 @@ TEST_F(error_list_test, entries_follow_one_another_each_with_a_line_end) {
 TEST_F(error_list_test, an_entry_is_kept_within_one_output_line) {
   add(std::string(2000, 'x'));
   rs_->errors.close();
-  EXPECT_EQ(read_file(path("report_errors.txt")), std::string(1022, 'x') + "\n");
+  EXPECT_EQ(read_error_list(path("report_errors.txt")), std::string(1022, 'x') + "\n");
 }
 
 TEST_F(error_list_test, a_list_that_cannot_be_created_ends_the_process_with_0) {

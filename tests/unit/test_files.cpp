@@ -78,7 +78,7 @@ TEST_F(files_test, dir_mode_lists_files) {
 
 TEST_F(files_test, a_file_named_with_characters_the_ansi_report_lost_gets_no_line) {
   // An ANSI report writes "?" for characters its code page lacks: "?" would be a wildcard for DEL.
-  machine_.add_file("C:\\rstest\\\xDCn\xEF" "c\xF6" "d\xE9 ????.txt");
+  machine_.add_file(from_ansi("C:\\rstest\\\xDCn\xEF" "c\xF6" "d\xE9 ????.txt"));
   EXPECT_EQ(run(dashes + "Files added: 1\r\n" + dashes + "C:\\rstest\\\xDCn\xEF" "c\xF6" "d\xE9 ????.txt\r\n"),
             "REM There are no files to delete.\npause\n");
 }

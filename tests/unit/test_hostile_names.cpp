@@ -156,8 +156,8 @@ TEST_F(hostile_names, string_data_with_quotes_backslashes_and_line_breaks_is_res
   EXPECT_NE(script.find(key + "\"quoted\"=\"a \\\"b\\\" c\"\n"), std::string::npos) << script;
   EXPECT_NE(script.find(key + "\"path\"=\"C:\\\\dir\\\\\"\n"), std::string::npos) << script;
   // A line break cannot stand in a quoted string: the bytes go as a hex list (x, CR, LF, y, NUL).
-  EXPECT_NE(script.find(key + "\"broken\"=hex(1):78,0D,0A,79,00\n"), std::string::npos) << script;
-  EXPECT_NE(script.find(key + "\"expand\"=hex(2):25,41,25,5C,22,00\n"), std::string::npos) << script;
+  EXPECT_NE(script.find(key + "\"broken\"=hex(1):78,00,0D,00,0A,00,79,00,00,00\n"), std::string::npos) << script;
+  EXPECT_NE(script.find(key + "\"expand\"=hex(2):25,00,41,00,25,00,5C,00,22,00,00,00\n"), std::string::npos) << script;
 }
 
 }  // namespace

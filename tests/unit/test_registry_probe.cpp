@@ -21,8 +21,8 @@ protected:
     run_fixture::SetUp();
     rs_->value_data = allocate_memory2(*rs_, work_buffer_size);
     rs_->value_data_size = static_cast<int>(work_buffer_size);
-    copy_text(rs_->errors_name, path("report_errors.txt"));
-    copy_text(rs_->Fileoutn2, path("report.reg"));
+    rs_->errors_name = path("report_errors.txt");
+    rs_->Fileoutn2 = path("report.reg");
     state_ = &begin_registry_section(*rs_);
     ASSERT_TRUE(rs_->reg_open) << "a run's first registry section opens the removal script";
     machine_.set_value("HKLM\\Software\\Example", "Setting", win::reg_dword, std::string("\x01\0\0\0", 4));
@@ -62,7 +62,7 @@ protected:
   std::string errors() {
     rs_->errors.close();
     rs_->errors_open = false;
-    return read_file(path("report_errors.txt"));
+    return read_error_list(path("report_errors.txt"));
   }
 
   static std::string sz() { return std::string("x\0", 2); }
@@ -421,12 +421,21 @@ TEST(skip_words, are_found_at_any_backslash_of_the_line_and_only_whole) {
 }
 
 TEST_F(probe_test, keys_and_values_are_looked_up_in_one_registry_view) {
-  machine_.view_64_keys.insert("HKLM\\Software\\Native");
-  machine_.set_value("HKLM\\Software\\Native", "v", win::reg_sz, std::string("x\0", 2));
+  // Namesakes in the two views of 64-bit Windows: the 32-bit key holds v, the 64-bit one w.
+  machine_.set_value("HKLM\\Software\\Wow6432Node\\Vendor", "v", win::reg_sz, std::string("x\0", 2));
+  machine_.set_value("HKLM\\Software\\Vendor", "w", win::reg_sz, std::string("x\0", 2));
+  rs_->access_mask = win::key_read | win::key_wow64_32key;
+  EXPECT_EQ(key("HKLM\\Software\\Vendor\n"), 0);
+  EXPECT_EQ(value("HKLM\\Software\\Vendor\\v: \"x\"\n"), 0);
+  EXPECT_NE(value("HKLM\\Software\\Vendor\\w: \"x\"\n"), 0) << "the 64-bit key's value is not the report's";
+  for (std::uint32_t access : machine_.open_accesses) EXPECT_EQ(access, 0x20219u);
+
+  end_registry_section(*rs_);
+  machine_.open_accesses.clear();
   rs_->access_mask = win::key_read | win::key_wow64_64key;
-  EXPECT_EQ(key("HKLM\\Software\\Native\n"), 0);
-  EXPECT_EQ(value("HKLM\\Software\\Native\\v: \"x\"\n"), 0);
-  for (std::uint32_t access : machine_.open_accesses) EXPECT_EQ(access, win::key_read | win::key_wow64_64key);
+  EXPECT_EQ(value("HKLM\\Software\\Vendor\\w: \"x\"\n"), 0);
+  EXPECT_NE(value("HKLM\\Software\\Vendor\\v: \"x\"\n"), 0);
+  for (std::uint32_t access : machine_.open_accesses) EXPECT_EQ(access, 0x20119u);
 }
 
 TEST_F(probe_test, paths_longer_than_an_open_takes_are_opened_a_part_at_a_time) {

@@ -31,16 +31,16 @@ protected:
     const std::string p = path("report.reg");
     return "Windows Registry Editor Version 5.00\n\n; The following registry entries still exist...\n"
            "; The following REGEDIT commands are in file " + p + " \n"
-           "; The entries will be DELETED if you execute file " + p + " \n\n";
+           "; The entries will be DELETED if you execute file " + p + " \n" + x64_keys_note + "\n";
   }
   std::string reset_header() const {
     return "Windows Registry Editor Version 5.00\n\n; The following registry entries were modified...\n"
-           "; The entries will be RESET if you execute file " + path("report_mods.reg") + " \n\n"
+           "; The entries will be RESET if you execute file " + path("report_mods.reg") + " \n" + x64_keys_note + "\n"
            "; Note: Resivex does not process all entry types\n"
            ";        Run this at your own risk.. I do not recommend it.\n";
   }
-  std::string removal() const { return read_file(path("report.reg")); }
-  std::string reset() const { return read_file(path("report_mods.reg")); }
+  std::string removal() const { return read_script(path("report.reg")); }
+  std::string reset() const { return read_script(path("report_mods.reg")); }
   void run(const std::string& body) {
     const run_result r = convert_text(body + dashes + "Total changes: 1\r\n" + dashes);
     ASSERT_EQ(r.how, run_result::outcome::completed);
@@ -291,24 +291,60 @@ TEST_F(registry_script_test, a_value_whose_type_changed_is_kept_and_noted_in_the
                          "type exactly)\n" + no_resets);
 }
 
-TEST_F(registry_script_test, damaged_entries_are_never_named) {
-  // A Unicode report whose names the ANSI code page cannot hold.
-  machine_.set_value("HKU\\S\\Software\\?", "v", win::reg_sz, sz_data);
+TEST_F(registry_script_test, names_no_code_page_holds_are_named_and_broken_ones_never) {
+  // A Unicode report: Cyrillic names are names like any other. Beside them, names the text of the report
+  // breaks (a lone UTF-16 surrogate names no character, and reads as U+FFFD), and decoys of those forms.
+  machine_.keys["HKU\\S\\Software\\\u0416"];
+  machine_.set_value("HKU\\S\\Software\\K", "\u0416", win::reg_sz, sz_data);
+  machine_.keys["HKU\\S\\Software\\\uFFFD"];
+  machine_.keys["HKU\\S\\Software\\?"];
+  machine_.set_value("HKU\\S\\Software\\K", "\uFFFD", win::reg_sz, sz_data);
   machine_.set_value("HKU\\S\\Software\\K", "?", win::reg_sz, sz_data);
+  const std::u16string lone(1, static_cast<char16_t>(0xD800));
   std::u16string text = u"Regshot 1.9.1 x64 Unicode\r\nComments: \r\n" +
-                        std::u16string(u"----------------------------------\r\nKeys added: 1\r\n"
-                                       u"----------------------------------\r\nHKU\\S\\Software\\\u0416\r\n\r\n"
-                                       u"----------------------------------\r\nValues modified: 1\r\n"
-                                       u"----------------------------------\r\n"
-                                       u"HKU\\S\\Software\\K\\\u0416: \"old\"\r\nHKU\\S\\Software\\K\\\u0416: \"new\"\r\n\r\n"
-                                       u"----------------------------------\r\nTotal changes: 2\r\n");
+                        std::u16string(u"----------------------------------\r\nKeys added: 2\r\n"
+                                       u"----------------------------------\r\nHKU\\S\\Software\\\u0416\r\n") +
+                        u"HKU\\S\\Software\\" + lone + u"\r\n\r\n" +
+                        u"----------------------------------\r\nValues modified: 2\r\n"
+                        u"----------------------------------\r\n"
+                        u"HKU\\S\\Software\\K\\\u0416: \"old\"\r\nHKU\\S\\Software\\K\\\u0416: \"new\"\r\n" +
+                        u"HKU\\S\\Software\\K\\" + lone + u": \"old\"\r\nHKU\\S\\Software\\K\\" + lone +
+                        u": \"new\"\r\n\r\n----------------------------------\r\nTotal changes: 4\r\n";
   std::string bytes;
   for (char16_t c : text) bytes += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
   ASSERT_EQ(convert(write_file("report.txt", bytes)).how, run_result::outcome::completed);
-  EXPECT_EQ(removal(), removal_header() + keys_block + no_deletions);
-  EXPECT_EQ(reset(), reset_header() + mods_banner +
-                         "; Not reset: HKU\\S\\Software\\K\\? (the report holds characters that this system's code page "
-                         "cannot hold)\n" + no_resets);
+  EXPECT_EQ(removal(), removal_header() + keys_block + "[-HKEY_USERS\\S\\Software\\\u0416]\n");
+  EXPECT_EQ(reset(), reset_header() + mods_banner + "[HKEY_USERS\\S\\Software\\K]\n\"\u0416\"=\"old\"\n" +
+                         "; Not reset: HKU\\S\\Software\\K\\\uFFFD (its entry in the report holds what names no "
+                         "character)\n");
+}
+
+TEST_F(registry_script_test, a_regedit4_script_names_nothing_its_code_page_lacks) {
+  // The oldest systems get REGEDIT4 scripts, read in the ANSI code page: a name beyond it cannot stand in a
+  // line there ("?" would name another key), and the entry is named in a comment instead.
+  machine_.version.major = 5;
+  machine_.keys["HKU\\S\\Software\\\u0416"];
+  machine_.keys["HKU\\S\\Software\\Caf\u00e9"];
+  machine_.set_value("HKU\\S\\Software\\K", "\u0416", win::reg_sz, sz_data);
+  machine_.set_value("HKU\\S\\Software\\K", "V", win::reg_sz, sz_data);
+  const std::string d = "----------------------------------\r\n";
+  ASSERT_EQ(convert_unicode(d + "Keys added: 2\r\n" + d + "HKU\\S\\Software\\\u0416\r\nHKU\\S\\Software\\Caf\u00e9\r\n\r\n" +
+                            d + "Values modified: 2\r\n" + d + "HKU\\S\\Software\\K\\\u0416: \"old\"\r\n" +
+                            "HKU\\S\\Software\\K\\\u0416: \"new\"\r\nHKU\\S\\Software\\K\\V: \"\u0416\"\r\n" +
+                            "HKU\\S\\Software\\K\\V: \"new\"\r\n\r\n" + d + "Total changes: 4\r\n" + d)
+                .how,
+            run_result::outcome::completed);
+  const std::string why = "its name holds characters that this system's code page cannot hold, and its REGEDIT4 "
+                          "script is in that code page";
+  EXPECT_NE(removal().find(keys_block + "; Not removed: HKU\\S\\Software\\? (" + why + ")\n" +
+                           "[-HKEY_USERS\\S\\Software\\Caf\u00e9]\n"),
+            std::string::npos)
+      << removal();
+  EXPECT_NE(reset().find(mods_banner + "; Not reset: HKU\\S\\Software\\K\\? (" + why + ")\n" +
+                         "; Not reset: HKU\\S\\Software\\K\\V (its old data holds characters that this system's "
+                         "code page cannot hold, and its REGEDIT4 script is in that code page)\n"),
+            std::string::npos)
+      << reset();
 }
 
 TEST_F(registry_script_test, modified_values_are_reset_to_their_old_data) {
@@ -342,7 +378,7 @@ TEST_F(registry_script_test, modified_values_are_reset_to_their_old_data) {
                          "; Not reset: HKLM\\Software\\FooBar\\Multi (Regshot 1.8 shows a multi-string with blanks in "
                          "place of the separators of its strings)\n"
                          "\n; Resivex does not process type 5 registry entry\n; ... \"BE\" ...\n\n"
-                         "[HKEY_LOCAL_MACHINE\\Software\\FooBar]\n\"Lines\"=hex(1):6F,6E,65,0D,0A,74,77,6F,00\n");
+                         "[HKEY_LOCAL_MACHINE\\Software\\FooBar]\n\"Lines\"=hex(1):6F,00,6E,00,65,00,0D,00,0A,00,74,00,77,00,6F,00,00,00\n");
 }
 
 TEST_F(registry_script_test, the_exclusion_list_keeps_values_out_and_its_blank_lines_keep_nothing_out) {
@@ -376,12 +412,14 @@ TEST_F(registry_script_test, a_key_refused_by_the_system_goes_to_the_error_list)
   machine_.keys["HKLM\\Software\\Locked"];
   machine_.key_open_errors["HKLM\\Software\\Locked"] = win::error_access_denied;
   run(section("Keys added:", 1, "HKLM\\Software\\Locked\r\n"));
-  EXPECT_EQ(read_file(path("report_errors.txt")), "HKLM\\Software\\Locked\nAccess is denied.\n");
+  EXPECT_EQ(read_error_list(path("report_errors.txt")), "HKLM\\Software\\Locked\nAccess is denied.\n");
   EXPECT_EQ(removal(), removal_header() + keys_block + no_deletions);
   EXPECT_EQ(machine_.captions(), std::vector<std::string>{"Info"});
 }
 
-TEST_F(registry_script_test, every_key_line_names_its_hive_in_full_whichever_name_the_report_gives) {
+TEST_F(registry_script_test, every_key_line_names_the_key_as_the_system_resolves_it) {
+  // The system's names, in full: HKCU is the current user's key under HKEY_USERS, HKCR and HKCC are keys of
+  // HKEY_LOCAL_MACHINE (as regedit itself finds them, whatever name the report gives).
   for (const char* k : {"HKLM\\Software\\A", "HKU\\S-1\\B", "HKCU\\Software\\C", "HKCR\\.xyz", "HKCC\\Software\\E",
                         "HKLM\\Software\\Long"}) {
     machine_.keys[k];
@@ -400,12 +438,12 @@ TEST_F(registry_script_test, every_key_line_names_its_hive_in_full_whichever_nam
   EXPECT_EQ(removal(), removal_header() + keys_block +
                            "[-HKEY_LOCAL_MACHINE\\Software\\A]\n"
                            "[-HKEY_USERS\\S-1\\B]\n"
-                           "[-HKEY_CURRENT_USER\\Software\\C]\n"
-                           "[-HKEY_CLASSES_ROOT\\.xyz]\n"
-                           "[-HKEY_CURRENT_CONFIG\\Software\\E]\n"
+                           "[-HKEY_USERS\\S-1-5-21-0-0-0-1000\\Software\\C]\n"
+                           "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.xyz]\n"
+                           "[-HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\E]\n"
                            "[-HKEY_LOCAL_MACHINE\\Software\\Long]\n" +
-                           values_head + "[HKEY_CURRENT_USER\\Software\\V]\n\"v\"=-\n");
-  EXPECT_EQ(reset(), reset_header() + mods_banner + "[HKEY_CLASSES_ROOT\\.abc]\n@=\"older\"\n");
+                           values_head + "[HKEY_USERS\\S-1-5-21-0-0-0-1000\\Software\\V]\n\"v\"=-\n");
+  EXPECT_EQ(reset(), reset_header() + mods_banner + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.abc]\n@=\"older\"\n");
 }
 
 TEST_F(registry_script_test, a_hive_alone_is_never_removed) {
@@ -501,7 +539,8 @@ TEST_F(registry_script_test, long_values_are_reset_in_full_over_continued_lines)
     char b[4];
     std::snprintf(b, sizeof b, "%02X", i % 256);
     old_bytes += std::string(i ? " " : "") + b;
-    wrapped += std::string(i == 0 ? "" : i % 22 == 0 ? ",\\ \n   " : ",") + b;
+    // "Blob"=hex: takes 11 characters: 22 bytes on the first line, 25 on every other.
+    wrapped += std::string(i == 0 ? "" : (i - 22) % 25 == 0 ? ",\\\n  " : ",") + b;
   }
   const std::string long_text(1500, 'L');
   machine_.set_value("HKLM\\Software\\K", "Blob", win::reg_binary, "now");
@@ -509,9 +548,10 @@ TEST_F(registry_script_test, long_values_are_reset_in_full_over_continued_lines)
   run(section("Values modified:", 2,
               "HKLM\\Software\\K\\Blob: " + old_bytes + "\r\nHKLM\\Software\\K\\Blob: 00\r\n"
               "HKLM\\Software\\K\\Text: \"" + long_text + "\"\r\nHKLM\\Software\\K\\Text: \"x\"\r\n"));
+  // "Text"=hex(1): takes 14 characters: 21 bytes on the first line, 25 on every other; two a character.
   std::string text_list;
-  for (int i = 0; i <= 1500; ++i) {
-    text_list += std::string(i == 0 ? "" : i % 22 == 0 ? ",\\ \n   " : ",") + (i < 1500 ? "4C" : "00");
+  for (int i = 0; i < 2 * 1501; ++i) {
+    text_list += std::string(i == 0 ? "" : (i - 21) % 25 == 0 ? ",\\\n  " : ",") + (i < 3000 && i % 2 == 0 ? "4C" : "00");
   }
   EXPECT_EQ(reset(), reset_header() + mods_banner + "[HKEY_LOCAL_MACHINE\\Software\\K]\n\"Blob\"=hex:" + wrapped +
                          "\n[HKEY_LOCAL_MACHINE\\Software\\K]\n\"Text\"=hex(1):" + text_list + "\n");
@@ -519,29 +559,30 @@ TEST_F(registry_script_test, long_values_are_reset_in_full_over_continued_lines)
 }
 
 TEST_F(registry_script_test, an_entry_that_lost_characters_is_named_only_where_its_name_came_through) {
-  // A Unicode report: the value names are plain, only some data lost characters in the ANSI code page.
+  // A Unicode report whose text is broken in places (lone surrogates): in the data of some values, in the name
+  // of another. Data that names no character is never written back; a name that does not is never looked up.
   machine_.set_value("HKU\\S\\Software\\K", "Plain", win::reg_sz, sz_data);
   machine_.set_value("HKU\\S\\Software\\K", "Mod", win::reg_sz, sz_data);
-  machine_.set_value("HKU\\S\\Software\\K", "?", win::reg_sz, sz_data);
+  machine_.set_value("HKU\\S\\Software\\K", "\uFFFD", win::reg_sz, sz_data);
+  const std::u16string lone(1, static_cast<char16_t>(0xDC00));
   std::u16string text = u"Regshot 1.9.1 x64 Unicode\r\nComments: \r\n" +
                         std::u16string(u"----------------------------------\r\nValues added: 3\r\n"
-                                       u"----------------------------------\r\n"
-                                       u"HKU\\S\\Software\\K\\Plain: \"\u0416\"\r\n"
-                                       u"HKU\\S\\Software\\K\\\u0416: \"x\"\r\n"
-                                       u"HKU\\S\\Software\\K\\Gone: \"\u0416\"\r\n\r\n"
-                                       u"----------------------------------\r\nValues modified: 3\r\n"
-                                       u"----------------------------------\r\n"
-                                       u"HKU\\S\\Software\\K\\Mod: \"\u0416\"\r\nHKU\\S\\Software\\K\\Mod: \"b\"\r\n"
-                                       u"HKU\\S\\Software\\K\\Gone: \"\u0416\"\r\nHKU\\S\\Software\\K\\Gone: \"b\"\r\n"
-                                       u"HKU\\S\\Software\\K\\\u0416: \"a\"\r\nHKU\\S\\Software\\K\\\u0416: \"b\"\r\n\r\n"
-                                       u"----------------------------------\r\nTotal changes: 6\r\n");
+                                       u"----------------------------------\r\n") +
+                        u"HKU\\S\\Software\\K\\Plain: \"" + lone + u"\"\r\n" + u"HKU\\S\\Software\\K\\" + lone +
+                        u": \"x\"\r\n" + u"HKU\\S\\Software\\K\\Gone: \"" + lone + u"\"\r\n\r\n" +
+                        u"----------------------------------\r\nValues modified: 3\r\n"
+                        u"----------------------------------\r\n" +
+                        u"HKU\\S\\Software\\K\\Mod: \"" + lone + u"\"\r\nHKU\\S\\Software\\K\\Mod: \"b\"\r\n" +
+                        u"HKU\\S\\Software\\K\\Gone: \"" + lone + u"\"\r\nHKU\\S\\Software\\K\\Gone: \"b\"\r\n" +
+                        u"HKU\\S\\Software\\K\\" + lone + u": \"a\"\r\nHKU\\S\\Software\\K\\" + lone +
+                        u": \"b\"\r\n\r\n----------------------------------\r\nTotal changes: 6\r\n";
   std::string bytes;
   for (char16_t c : text) bytes += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
   ASSERT_EQ(convert(write_file("report.txt", bytes)).how, run_result::outcome::completed);
   EXPECT_EQ(removal(), removal_header() + values_head + "[HKEY_USERS\\S\\Software\\K]\n\"Plain\"=-\n");
-  const std::string lost = " (the report holds characters that this system's code page cannot hold)\n";
+  const std::string lost = " (its entry in the report holds what names no character)\n";
   EXPECT_EQ(reset(), reset_header() + mods_banner + "; Not reset: HKU\\S\\Software\\K\\Mod" + lost +
-                         "; Not reset: HKU\\S\\Software\\K\\?" + lost + no_resets)
+                         "; Not reset: HKU\\S\\Software\\K\\\uFFFD" + lost + no_resets)
       << "a value that is gone gets no comment; one whose name lost characters cannot be looked up";
 }
 

@@ -1,6 +1,7 @@
 echo off
 color F0
 REM The following files still exist...
+REM Report of a 32-bit Regshot: C:\windows\System32 is read as C:\windows\SysWOW64
 REM The following DIR commands are in file C:\reports\20-regshot182-ansi-alltypes.bat 
 
 cls

@@ -1,6 +1,7 @@
 echo off
 color F0
 REM The following files still exist...
+REM Report of a 64-bit Regshot: paths are read as the report names them
 REM The following DEL commands are in file C:\reports\25-regshot191-x64-unicode-alltypes.bat 
 REM The files will be DELETED if you execute file C:\reports\25-regshot191-x64-unicode-alltypes.bat 
 

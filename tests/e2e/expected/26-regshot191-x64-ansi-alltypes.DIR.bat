@@ -1,6 +1,7 @@
 echo off
 color F0
 REM The following files still exist...
+REM Report of a 64-bit Regshot: paths are read as the report names them
 REM The following DIR commands are in file C:\reports\26-regshot191-x64-ansi-alltypes.bat 
 
 cls

@@ -1,5 +1,6 @@
-"""Reading registry script files: the scripts resivex-cli.exe writes (ANSI) and the exports of Wine's regedit
-(UTF-16), both into one form, so that what a script asks for can be checked against the registry afterwards.
+"""Reading registry script files: the scripts resivex-cli.exe writes and the exports of Wine's regedit (both
+UTF-16, regedit's own form), into one form, so that what a script asks for can be checked against the registry
+afterwards.
 
 A registry state is {KEY: {name (lower case): (name, type, data bytes as the registry stores them)}}, KEY in
 upper case with its hive named in full; the prefix's current user appears as HKEY_CURRENT_USER. The default
@@ -12,14 +13,15 @@ REG_SZ, REG_EXPAND_SZ, REG_BINARY, REG_DWORD, REG_MULTI_SZ = 1, 2, 3, 4, 7
 CURRENT_USER_SID = "HKEY_USERS\\S-1-5-21-0-0-0-1000"
 
 # A line that regedit accepts, of the kinds the scripts under test hold: a header, a comment, a line holding at
-# most one blank, a key line (long hive names only), a value line, or the continuation of a hex list.
+# most one blank, a key line (long hive names only), a value line, or the continuation of a hex list (two
+# blanks, as regedit writes it; a line that goes on ends with a comma and a backslash).
 _QUOTED = r'"(?:[^"\\\r\n]|\\[\\"])*"'
 SCRIPT_LINE = re.compile(
     r"^(?:Windows Registry Editor Version 5\.00|REGEDIT4|;[^\r\n]*| ?"
     r"|\[-?HKEY_(?:LOCAL_MACHINE|USERS|CURRENT_USER|CLASSES_ROOT|CURRENT_CONFIG)(?:\\[^\\\r\n]+)+\]"
     r"|(?:@|" + _QUOTED + r")=(?:-|" + _QUOTED + r"|dword:[0-9A-Fa-f]{8}"
-    r"|hex(?:\([0-9a-f]+\))?:(?:[0-9A-F]{2}(?:,[0-9A-F]{2})*)?(?:,\\ )?)"
-    r"|   [0-9A-F]{2}(?:,[0-9A-F]{2})*(?:,\\ )?)$")
+    r"|hex(?:\([0-9a-f]+\))?:(?:[0-9A-F]{2}(?:,[0-9A-F]{2})*)?(?:,\\)?)"
+    r"|  [0-9A-F]{2}(?:,[0-9A-F]{2})*(?:,\\)?)$")
 
 
 def canonical_key(path):
@@ -107,10 +109,11 @@ def _value_line(line, unicode_file):
 
 def script_operations(data):
     """What a script written by the program asks regedit to do, in order: ("delete key", KEY),
-    ("delete value", KEY, name) and ("set value", KEY, name, type, bytes)."""
+    ("delete value", KEY, name) and ("set value", KEY, name, type, bytes). data: the script's text in UTF-8 (it
+    was a UTF-16 file, whose string lists regedit reads as UTF-16)."""
     ops = []
     key = None
-    for line in logical_lines(data.decode("cp1252", "replace")):
+    for line in logical_lines(data.decode("utf-8")):
         if line.startswith("[-"):
             ops.append(("delete key", canonical_key(line[2:-1])))
             key = None
@@ -119,7 +122,7 @@ def script_operations(data):
         elif line.startswith(('"', "@")):
             if key is None:
                 raise ValueError("a value line outside a key: %r" % line)
-            name, value = _value_line(line, False)
+            name, value = _value_line(line, True)
             if value is None:
                 ops.append(("delete value", key, name))
             else:

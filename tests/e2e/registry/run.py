@@ -3,10 +3,11 @@
 
 For every generated Regshot report the registry part of its scenario (tests/data/regshot/scenarios) is replayed in
 a private Wine prefix: 'before', an export of the registry (the first snapshot), then 'after' (the second
-snapshot). resivex-cli.exe converts the report; its removal and reset scripts must equal the files in
-expected/<report number>/ byte for byte. Both are imported with `wine regedit /s`; every line must be one that
+snapshot). resivex-cli.exe converts the report; its removal and reset scripts (UTF-16 files) must hold the text of the
+files in expected/<report number>/ (kept in UTF-8) exactly. Both are imported with `wine regedit /s`; every line must be one that
 regedit accepts, every deletion and every reset value must show in the registry, and the registry must then be
-back at the first snapshot but for the differences that each case lists, each with its reason. The public
+back at the first snapshot but for the differences that each case lists, each with its reason. The 1.8.2 report
+is a 32-bit Regshot's: its scenario is replayed in the 32-bit view (view32.py). The public
 reports (taken on other machines) must convert, and every line of both scripts must be one regedit accepts.
 
     python3 tests/e2e/registry/run.py [-v] [-k PATTERN]
@@ -35,6 +36,7 @@ sys.path.insert(0, str(HERE.parent))  # the shared end-to-end modules, used as t
 sys.path.insert(0, str(HERE))
 
 import reg_files  # noqa: E402
+import view32 as view32_module  # noqa: E402
 import wine_prefix  # noqa: E402
 from report_runs import convert, place_report, repr_line  # noqa: E402
 
@@ -69,26 +71,30 @@ def export_all(prefix, scratch):
     return state
 
 
-def run_scenario_step(prefix, script, step):
-    """Runs one function of a scenario script; no command in it may complain."""
-    done = prefix.run(["bash", "-c", 'source "$1"; ' + step, "replay", str(script)], timeout=300, encoding="utf-8")
+def run_scenario_step(prefix, script, step, view32=False):
+    """Runs one function of a scenario script (in the 32-bit view of the registry with view32); no command in it
+    may complain."""
+    prelude = view32_module.BASH_PRELUDE if view32 else ""
+    done = prefix.run(["bash", "-c", prelude + 'source "$1"; ' + step, "replay", str(script)], timeout=300,
+                      encoding="utf-8")
     said = wine_prefix.strip_wine_diagnostics(done.stderr).strip()
     if done.returncode != 0 or said:
         raise AssertionError("%s of %s failed (%d):\n%s\n%s" % (step, script.name, done.returncode, done.stdout, said))
 
 
 def check_script_lines(test, name, data):
-    """Every line of a script is one that regedit accepts; hex lists go on only after a line that says so."""
+    """Every line of a script (its text in UTF-8) is one that regedit accepts; hex lists go on only after a line
+    that says so."""
     test.assertTrue(data.endswith(b"\r\n"), "%s does not end with a line end" % name)
     continued = False
     for number, raw in enumerate(data[:-2].split(b"\r\n"), 1):
         where = "%s:%d: %r" % (name, number, raw[:200])
         test.assertNotIn(b"\r", raw, where + " holds a lone CR")
         test.assertNotIn(b"\n", raw, where + " holds a lone LF")
-        line = raw.decode("cp1252", errors="replace")
+        line = raw.decode("utf-8")
         test.assertRegex(line, reg_files.SCRIPT_LINE, where)
-        test.assertEqual(line.startswith("   "), continued, where + ": a continuation must follow a ',\\ '")
-        continued = line.endswith(",\\ ")
+        test.assertEqual(line.startswith("  "), continued, where + ": a continuation must follow a ',\\'")
+        continued = line.endswith(",\\")
     test.assertFalse(continued, "%s ends inside a hex list" % name)
 
 
@@ -115,8 +121,8 @@ class registry_scripts_test(unittest.TestCase):
         self.assertTrue(expected.is_file(), "missing expected file %s" % expected)
         want = expected.read_bytes()
         if got != want:
-            diff = difflib.unified_diff(want.decode("cp1252", "replace").splitlines(True),
-                                        got.decode("cp1252", "replace").splitlines(True),
+            diff = difflib.unified_diff(want.decode("utf-8", "replace").splitlines(True),
+                                        got.decode("utf-8", "replace").splitlines(True),
                                         str(expected), "program output")
             self.fail("%s differs from %s:\n%s" % (name, expected, "".join(map(repr_line, diff))))
 
@@ -137,16 +143,17 @@ class registry_scripts_test(unittest.TestCase):
         self.assertEqual(reg_files.unmet_effects(model, state), [])
         return ops
 
-    def replay(self, case, report, scenario, left):
-        """left: the differences from the first snapshot that the scripts leave, each with its reason."""
+    def replay(self, case, report, scenario, left, view32=False):
+        """left: the differences from the first snapshot that the scripts leave, each with its reason. With
+        view32 the scenario's registry changes are made in the 32-bit view, as a 32-bit Regshot saw them."""
         script = SCENARIOS / scenario
         self.prefix.restore_registry()
         scan = self.prefix.unix_path(SCAN)
         if scan.exists():
             shutil.rmtree(scan)
-        run_scenario_step(self.prefix, script, "before")
+        run_scenario_step(self.prefix, script, "before", view32)
         first = export_all(self.prefix, self.scratch)
-        run_scenario_step(self.prefix, script, "after")
+        run_scenario_step(self.prefix, script, "after", view32)
         second = export_all(self.prefix, self.scratch)
         scripts = list(zip(("report.reg", "report_mods.reg"), self.convert(REPORTS / report)))
         for name, data in scripts:
@@ -167,20 +174,19 @@ class registry_scripts_test(unittest.TestCase):
             self.assertIn((key, (name or "").lower(), what), made)
 
     def test_20_regshot182_ansi_alltypes(self):
-        self.replay("20", "20-regshot182-ansi-alltypes.txt", "alltypes.sh", ALLTYPES_LEFT + [
-            (RSTEST, "Multi", "changed", "Regshot 1.8 shows a multi-string with blanks for separators: commented"),
+        # Every Regshot 1.8 is a 32-bit program: its report names HKLM\Software\RSTest, which it saw in the
+        # 32-bit view, and the scripts must change HKLM\Software\Wow6432Node\RSTest (HKCU is shared).
+        self.replay("20", "20-regshot182-ansi-alltypes.txt", "alltypes.sh", alltypes_left(RSTEST_32) + [
+            (RSTEST_32, "Multi", "changed", "Regshot 1.8 shows a multi-string with blanks for separators: commented"),
             (USER_RSTEST + "\\Новый", None, "new", "Regshot 1.8 ANSI could not name the key ('?'): never named"),
-        ])
+        ], view32=True)
 
     def test_22_regshot190_unicode_alltypes(self):
-        self.replay("22", "22-regshot190-x64-unicode-alltypes.txt", "alltypes.sh", ALLTYPES_LEFT + [
-            (USER_RSTEST + "\\Новый", None, "new", "not in the ANSI code page: never named from lossy text"),
-        ])
+        # The Unicode report names the key Новый (and its value Ключ) in full: removed like any other.
+        self.replay("22", "22-regshot190-x64-unicode-alltypes.txt", "alltypes.sh", ALLTYPES_LEFT)
 
     def test_25_regshot191_unicode_alltypes(self):
-        self.replay("25", "25-regshot191-x64-unicode-alltypes.txt", "alltypes.sh", ALLTYPES_LEFT + [
-            (USER_RSTEST + "\\Новый", None, "new", "not in the ANSI code page: never named from lossy text"),
-        ])
+        self.replay("25", "25-regshot191-x64-unicode-alltypes.txt", "alltypes.sh", ALLTYPES_LEFT)
 
     def test_26_regshot191_ansi_alltypes(self):
         self.replay("26", "26-regshot191-x64-ansi-alltypes.txt", "alltypes.sh", ALLTYPES_LEFT + [
@@ -210,19 +216,26 @@ class registry_scripts_test(unittest.TestCase):
 
 
 RSTEST = "HKEY_LOCAL_MACHINE\\Software\\RSTest"
+RSTEST_32 = "HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\RSTest"
 USER_RSTEST = "HKEY_CURRENT_USER\\Software\\RSTest"
 GADGET_KEY = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Gadget Soft\\Gadget Suite"
 UNINSTALL_KEY = ("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
                  "\\{6F1A2B3C-4D5E-6F70-8192-A3B4C5D6E7F8}")
 USER_GADGET_KEY = "HKEY_CURRENT_USER\\Software\\Gadget Soft\\Gadget Suite"
-# What every alltypes report leaves different from the first snapshot, and why.
-ALLTYPES_LEFT = [
-    (RSTEST + "\\KeyToDelete", None, "gone", "a deleted key: not this program's to restore"),
-    (RSTEST, "ToDelete", "gone", "a deleted value: not this program's to restore"),
-    (RSTEST, "TypeChange", "changed", "its type changed: commented, never deleted"),
-    (RSTEST, "BE", "changed", "REG_DWORD_BIG_ENDIAN is not reset: commented"),
-    (RSTEST, "None", "changed", "REG_NONE is not reset: commented"),
-]
+
+
+def alltypes_left(rstest):
+    """What every alltypes report leaves different from the first snapshot, and why."""
+    return [
+        (rstest + "\\KeyToDelete", None, "gone", "a deleted key: not this program's to restore"),
+        (rstest, "ToDelete", "gone", "a deleted value: not this program's to restore"),
+        (rstest, "TypeChange", "changed", "its type changed: commented, never deleted"),
+        (rstest, "BE", "changed", "REG_DWORD_BIG_ENDIAN is not reset: commented"),
+        (rstest, "None", "changed", "REG_NONE is not reset: commented"),
+    ]
+
+
+ALLTYPES_LEFT = alltypes_left(RSTEST)
 
 
 def main():
