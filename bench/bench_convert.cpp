@@ -23,6 +23,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -166,22 +167,36 @@ std::string stem_of(const std::string& report) { return report.substr(0, report.
 
 constexpr const char* output_suffixes[] = {".bat", ".reg", "_mods.reg", "_errors.txt"};
 
+// The lines of an output. The registry scripts are UTF-16 (regedit's own form), whose characters here are
+// all ASCII: their low bytes are the text.
+std::vector<std::string> lines_of(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (text.compare(0, 2, "\xFF\xFE") == 0) {
+    std::string narrow;
+    for (std::size_t i = 2; i < text.size(); i += 2) narrow += text[i];
+    text.swap(narrow);
+  }
+  std::vector<std::string> lines;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
 // What the outputs hold, counted as the expectation counts it.
 expectation count_outputs(const std::string& report) {
   expectation e;
-  std::string line;
-  std::ifstream bat(stem_of(report) + ".bat");
-  while (std::getline(bat, line)) {
+  for (const std::string& line : lines_of(stem_of(report) + ".bat")) {
     if (starts(line, "DEL \"") || starts(line, "RMDIR /S %_nop% \"")) ++e.batch_lines;
   }
-  std::ifstream removal(stem_of(report) + ".reg");
-  while (std::getline(removal, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  for (const std::string& line : lines_of(stem_of(report) + ".reg")) {
     if (starts(line, "[-HKEY_")) ++e.registry.keys;
     if (!starts(line, ";") && ends(line, "=-")) ++e.registry.values_added;
   }
-  std::ifstream reset(stem_of(report) + "_mods.reg");
-  while (std::getline(reset, line)) {
+  for (const std::string& line : lines_of(stem_of(report) + "_mods.reg")) {
     if (starts(line, "[HKEY_") || starts(line, "; Not reset: ") || starts(line, "; Resivex does not process type")) {
       ++e.registry.values_modified;
     }
