@@ -17,22 +17,9 @@ namespace {
 const char usage_text[] =
     "Usage: resivex-make-report [options] OUT\n"
     "       resivex-make-report --version   (the generator's version: its reports change with it)\n"
-    "  --layout 1.9.1|1.9.0|1.8.2   Regshot version whose layout is written (default 1.9.1)\n"
-    "  --keys N          \"Keys added:\" entries\n"
-    "  --values N        \"Values added:\" entries (ten value kinds in turn)\n"
-    "  --modified N      \"Values modified:\" pairs (two lines each)\n"
-    "  --folders N       \"Folders added:\" entries, none inside another\n"
-    "  --files N         \"Files added:\" entries\n"
-    "  --other N         entries in each section the program passes over (deleted, changed)\n"
-    "  --inside PCT      files lying in a listed folder (default 50)\n"
-    "  --long PCT        values whose data runs past 1000 characters (default 0)\n"
-    "  --multiline PCT   string values holding a line break (default 0)\n"
-    "  --root PATH       drive path that holds every folder and file (default C:\\rsbench)\n"
-    "  --seed N          (default 1)\n"
-    "  --keys-left N     added keys that still exist (default 50; a run records at most 100)\n"
-    "  --exist PCT       share of folders, files and values that exist (default 10)\n"
     "  --state FILE      writes the existing folders (\"D path\") and files (\"F path\"), one a line\n"
-    "  --state-reg FILE  writes the existing keys and values as a registry file for regedit\n"
+    "  --state-reg FILE  writes the existing keys and values as a registry file for regedit\n";
+const char usage_end[] =
     "Prints: entries, lines, bytes, and what a conversion must write: batch lines, removed keys, removed\n"
     "values, modified values (reset or commented).\n";
 
@@ -93,12 +80,6 @@ bool write_registry_state(const resivex::bench::report_plan& plan, unsigned exis
   return true;
 }
 
-bool parse_number(const char* text, std::uint64_t& out) {
-  char* end = nullptr;
-  out = std::strtoull(text, &end, 10);
-  return end != text && *end == '\0';
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -110,7 +91,7 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string opt = argv[i];
     if (opt == "--help") {
-      std::fputs(usage_text, stdout);
+      std::printf("%s%s%s", usage_text, resivex::bench::plan_options_help, usage_end);
       return 0;
     }
     if (opt == "--version") {  // tells a script whether reports it kept are still what it would write
@@ -126,56 +107,18 @@ int main(int argc, char** argv) {
       return 2;
     }
     const char* value = argv[++i];
-    std::uint64_t n = 0;
-    if (opt == "--layout") {
-      const std::string v = value;
-      if (v == "1.9.1") plan.layout = resivex::bench::regshot_layout::v191;
-      else if (v == "1.9.0") plan.layout = resivex::bench::regshot_layout::v190;
-      else if (v == "1.8.2") plan.layout = resivex::bench::regshot_layout::v182;
-      else {
-        std::fprintf(stderr, "unknown layout %s\n", value);
-        return 2;
-      }
-    } else if (opt == "--root") {
-      plan.root = value;
-    } else if (opt == "--state") {
+    std::string error;
+    if (opt == "--state") {
       state_path = value;
     } else if (opt == "--state-reg") {
       state_reg_path = value;
-    } else if (!parse_number(value, n)) {
-      std::fprintf(stderr, "%s: not a number: %s\n", opt.c_str(), value);
-      return 2;
-    } else if (opt == "--keys") {
-      plan.keys_added = n;
-    } else if (opt == "--values") {
-      plan.values_added = n;
-    } else if (opt == "--modified") {
-      plan.values_modified = n;
-    } else if (opt == "--folders") {
-      plan.folders_added = n;
-    } else if (opt == "--files") {
-      plan.files_added = n;
-    } else if (opt == "--other") {
-      plan.other_entries = n;
-    } else if (opt == "--inside") {
-      plan.files_inside_percent = static_cast<unsigned>(n);
-    } else if (opt == "--long") {
-      plan.long_value_percent = static_cast<unsigned>(n);
-    } else if (opt == "--multiline") {
-      plan.multiline_percent = static_cast<unsigned>(n);
-    } else if (opt == "--keys-left") {
-      plan.keys_left = n;
-    } else if (opt == "--seed") {
-      plan.seed = n;
-    } else if (opt == "--exist") {
-      exist_percent = static_cast<unsigned>(n);
-    } else {
-      std::fprintf(stderr, "unknown option %s\n%s", opt.c_str(), usage_text);
+    } else if (!resivex::bench::set_plan_option(plan, exist_percent, opt, value, error)) {
+      std::fprintf(stderr, "%s\n", error.c_str());
       return 2;
     }
   }
   if (out_path == nullptr) {
-    std::fputs(usage_text, stderr);
+    std::fprintf(stderr, "%s%s%s", usage_text, resivex::bench::plan_options_help, usage_end);
     return 2;
   }
 

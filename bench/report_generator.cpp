@@ -1,9 +1,10 @@
 // See report_generator.h.
 #include "bench/report_generator.h"
 
-#include <cinttypes>
 #include <algorithm>
+#include <cinttypes>
 #include <cstdarg>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -54,8 +55,8 @@ public:
     if (buf_.size() >= (1 << 20)) flush();
   }
   // An entry as Regshot 1.9.x writes it: broken after every 1000 characters.
-  void entry(std::string_view s, bool wraps) {
-    while (wraps && s.size() > wrap_length) {
+  void entry(std::string_view s) {
+    while (s.size() > wrap_length) {
       line(s.substr(0, wrap_length));
       s.remove_prefix(wrap_length);
     }
@@ -95,28 +96,14 @@ std::string hex_bytes(const report_plan& plan, std::uint64_t index, std::size_t 
   return out;
 }
 
-std::string bytes_as_hex(std::string_view bytes) {
-  static constexpr char digits[] = "0123456789ABCDEF";
-  std::string out;
-  for (std::size_t k = 0; k < bytes.size(); ++k) {
-    const auto b = static_cast<unsigned char>(bytes[k]);
-    if (k > 0) out += ' ';
-    out += digits[b >> 4];
-    out += digits[b & 15];
-  }
-  return out;
-}
-
-// The data part of a value line, from the colon on (Regshot writes the blank after the colon as part of the
-// data's notation: 1.9.0 hex has two, 1.8.2 zero-length data none). `variant` tells an old value from a new
-// one in a modified pair.
+// The data part of a value line, from the colon on, in Regshot 1.9.1's notation of its type. `variant` tells
+// an old value from a new one in a modified pair.
 std::string value_data(const report_plan& plan, std::uint64_t index, unsigned type, unsigned variant) {
-  const regshot_layout l = plan.layout;
   const std::uint64_t r = choice(plan, stream::data, index * 2 + variant);
   if (percent_hit(plan, stream::value_long, index, plan.long_value_percent)) {
     // Binary data past the wrap length: 350 to 700 bytes.
     std::string hex = hex_bytes(plan, index * 2 + variant, 350 + r % 351);
-    return (l == regshot_layout::v190 ? ":  " : ": ") + hex;
+    return ": " + hex;
   }
   const bool multiline = percent_hit(plan, stream::value_multiline, index, plan.multiline_percent);
   switch (type) {
@@ -130,19 +117,13 @@ std::string value_data(const report_plan& plan, std::uint64_t index, unsigned ty
     case 6:
       return text(": 0x%08X", static_cast<unsigned>(r));
     case 3:
-      if (l == regshot_layout::v191) return text(": 0x%016" PRIX64, r);
-      return (l == regshot_layout::v190 ? ":  " : ": ") + hex_bytes(plan, index * 2 + variant, 8);
-    case 4: {
-      const std::string first = text("first %" PRIu64, index);
-      const std::string second = variant == 0 ? "second" : "second changed";
-      if (l == regshot_layout::v191) return ": \"" + first + "\", \"" + second + "\"";
-      if (l == regshot_layout::v182) return ": '" + first + " " + second + "'";
-      return ":  " + bytes_as_hex(first + std::string(1, '\0') + second + std::string(2, '\0'));
-    }
+      return text(": 0x%016" PRIX64, r);
+    case 4:
+      return text(": \"first %" PRIu64 "\", \"%s\"", index, variant == 0 ? "second" : "second changed");
     case 5:
-      return (l == regshot_layout::v190 ? ":  " : ": ") + hex_bytes(plan, index * 2 + variant, 4 + r % 28);
+      return ": " + hex_bytes(plan, index * 2 + variant, 4 + r % 28);
     case 7:
-      return l == regshot_layout::v182 ? ":" : ": (NULL!)";
+      return ": (NULL!)";
     default:
       return ": 0x00000001";
   }
@@ -238,16 +219,58 @@ struct section {
   std::function<void(report_writer&, std::uint64_t)> entry;
 };
 
-void write_section(report_writer& w, const report_plan& plan, const section& s) {
+void write_section(report_writer& w, const section& s) {
   if (s.count == 0) return;
   w.line(dashes);
-  w.line(text(plan.layout == regshot_layout::v182 ? "%s:%" PRIu64 : "%s: %" PRIu64, s.title, s.count));
+  w.line(text("%s: %" PRIu64, s.title, s.count));
   w.line(dashes);
   for (std::uint64_t i = 0; i < s.count; ++i) s.entry(w, i);
   w.line("");
 }
 
 }  // namespace
+
+const char plan_options_help[] =
+    "  --keys N          \"Keys added:\" entries\n"
+    "  --values N        \"Values added:\" entries (ten value kinds in turn)\n"
+    "  --modified N      \"Values modified:\" pairs (two lines each)\n"
+    "  --folders N       \"Folders added:\" entries, none inside another\n"
+    "  --files N         \"Files added:\" entries\n"
+    "  --inside PCT      files lying in a listed folder (default 50)\n"
+    "  --long PCT        values whose data runs past 1000 characters (default 0)\n"
+    "  --multiline PCT   string values holding a line break (default 0)\n"
+    "  --root PATH       drive path that holds every folder and file (default C:\\rsbench)\n"
+    "  --seed N          (default 1)\n"
+    "  --keys-left N     added keys that still exist (default 50; a run records at most 100)\n"
+    "  --exist PCT       share of folders, files and values that exist (default 10)\n";
+
+bool set_plan_option(report_plan& plan, unsigned& exist_percent, std::string_view option, const char* value,
+                     std::string& error) {
+  if (option == "--root") {
+    plan.root = value;
+    return true;
+  }
+  char* end = nullptr;
+  const std::uint64_t n = std::strtoull(value, &end, 10);
+  if (end == value || *end != '\0') {
+    error = std::string(option) + ": not a number: " + value;
+    return false;
+  }
+  const auto percent = static_cast<unsigned>(std::min<std::uint64_t>(n, 100));
+  if (option == "--keys") plan.keys_added = n;
+  else if (option == "--values") plan.values_added = n;
+  else if (option == "--modified") plan.values_modified = n;
+  else if (option == "--folders") plan.folders_added = n;
+  else if (option == "--files") plan.files_added = n;
+  else if (option == "--inside") plan.files_inside_percent = percent;
+  else if (option == "--long") plan.long_value_percent = percent;
+  else if (option == "--multiline") plan.multiline_percent = percent;
+  else if (option == "--keys-left") plan.keys_left = n;
+  else if (option == "--seed") plan.seed = n;
+  else if (option == "--exist") exist_percent = percent;
+  else error = "unknown option " + std::string(option);
+  return error.empty();
+}
 
 std::string folder_path(const report_plan& plan, std::uint64_t i) {
   // A quarter of the folders lie one level deeper, so that paths are not all of one depth.
@@ -304,19 +327,17 @@ bool exists_by_rule(std::string_view path, unsigned exist_percent) {
 }
 
 std::uint64_t expected_batch_lines(const report_plan& plan, unsigned exist_percent) {
-  const bool folders_first = plan.layout == regshot_layout::v191;
   std::uint64_t n = 0;
   for (std::uint64_t i = 0; i < plan.folders_added; ++i) n += exists_by_rule(folder_path(plan, i), exist_percent);
   for (std::uint64_t j = 0; j < plan.files_added; ++j) {
     const file_entry f = file_at(plan, j);
-    if ((!f.inside || !folders_first) && exists_by_rule(f.path, exist_percent)) ++n;
+    if (!f.inside && exists_by_rule(f.path, exist_percent)) ++n;
   }
   return n;
 }
 
 std::uint64_t for_each_on_disk(const report_plan& plan, unsigned exist_percent,
                                const std::function<void(std::string_view, bool)>& visit) {
-  const bool folders_first = plan.layout == regshot_layout::v191;
   std::uint64_t n = 0;
   for (std::uint64_t i = 0; i < plan.folders_added; ++i) {
     const std::string path = folder_path(plan, i);
@@ -329,7 +350,7 @@ std::uint64_t for_each_on_disk(const report_plan& plan, unsigned exist_percent,
     if (!exists_by_rule(f.path, exist_percent)) continue;
     if (f.inside && !exists_by_rule(folder_path(plan, f.folder), exist_percent)) continue;
     visit(f.path, false);
-    if (!f.inside || !folders_first) ++n;
+    if (!f.inside) ++n;
   }
   return n;
 }
@@ -364,98 +385,39 @@ registry_expectation expected_registry(const report_plan& plan, unsigned exist_p
 }
 
 bool write_report(const report_plan& plan, std::FILE* out, report_totals* totals) {
-  const regshot_layout l = plan.layout;
-  const bool wraps = l != regshot_layout::v182;
-  const bool v191 = l == regshot_layout::v191;
   report_writer w(out);
-
-  switch (l) {
-    case regshot_layout::v191:
-      w.line("Regshot 1.9.1 x64 ANSI (beta r321)");
-      w.line("Comments: ");
-      w.line("Datetime: 2026-12-07 05:39:19, 2026-12-07 05:39:25");
-      w.line("Computer: VM, VM");
-      w.line("Username: root, root");
-      break;
-    case regshot_layout::v190:
-      w.line("Regshot 1.9.0 x64 ANSI");
-      w.line("Comments: ");
-      w.line("Datetime: 2026/12/7 05:51:14  ,  2026/12/7 05:51:31");
-      w.line("Computer: VM , VM");
-      w.line("Username: root , root");
-      break;
-    case regshot_layout::v182:
-      w.line("Regshot 1.8.2");
-      w.line("Comments:");
-      w.line("Datetime:2026/12/7 05:52:10  ,  2026/12/7 05:52:27");
-      w.line("Computer:VM , VM");
-      w.line("Username: , ");
-      break;
+  for (const char* line : {"Regshot 1.9.1 x64 ANSI (beta r321)", "Comments: ",
+                           "Datetime: 2026-12-07 05:39:19, 2026-12-07 05:39:25", "Computer: VM, VM",
+                           "Username: root, root", ""}) {
+    w.line(line);
   }
-  w.line("");
-
-  const std::uint64_t other = plan.other_entries;
-  const std::string root = plan.root;
-  const section keys_deleted{"Keys deleted", other, [&](report_writer& o, std::uint64_t i) {
-                               o.line(text("HKLM\\SOFTWARE\\Old Vendor\\Key %07" PRIu64, i));
-                             }};
-  const section keys_added{"Keys added", plan.keys_added,
-                           [&](report_writer& o, std::uint64_t k) { o.line(key_line(k)); }};
-  const section values_deleted{"Values deleted", other, [&](report_writer& o, std::uint64_t i) {
-                                 o.line(text("HKLM\\SOFTWARE\\Old Vendor\\Key %07" PRIu64 "\\Count: 0x%08X", i,
-                                             static_cast<unsigned>(i)));
-                               }};
-  const section values_added{"Values added", plan.values_added, [&](report_writer& o, std::uint64_t v) {
-                               o.entry(value_line(plan, v, 0, 0), wraps);
-                             }};
-  const section values_modified{"Values modified", plan.values_modified, [&](report_writer& o, std::uint64_t v) {
-                                  o.entry(value_line(plan, v, 1, 0), wraps);
-                                  o.entry(value_line(plan, v, 1, 1), wraps);
-                                }};
-  const section folders_added{"Folders added", plan.folders_added, [&](report_writer& o, std::uint64_t i) {
-                                o.line(folder_path(plan, i));
-                                if (v191) o.line("0x00000010");
-                              }};
-  const section folders_deleted{"Folders deleted", other, [&](report_writer& o, std::uint64_t i) {
-                                  o.line(root + text("\\old\\dir %07" PRIu64, i));
-                                  if (v191) o.line("0x00000010");
-                                }};
-  const section folders_changed{"Folders attributes changed", other, [&](report_writer& o, std::uint64_t i) {
-                                  o.line(root + text("\\kept\\dir %07" PRIu64, i));
-                                  if (v191) o.line("0x00000010 --> 0x00000012");
-                                }};
-  const section files_added{"Files added", plan.files_added, [&](report_writer& o, std::uint64_t j) {
-                              o.line(file_at(plan, j).path);
-                              if (v191) o.line(file_attribute_line(plan, j));
-                            }};
-  const section files_deleted{"Files deleted", other, [&](report_writer& o, std::uint64_t i) {
-                                o.line(root + text("\\old\\file %07" PRIu64 ".txt", i));
-                                if (v191) o.line(file_attribute_line(plan, i));
-                              }};
-  const section files_modified{"Files [attributes?] modified", other, [&](report_writer& o, std::uint64_t i) {
-                                 o.line(root + text("\\kept\\file %07" PRIu64 ".txt", i));
-                                 if (v191) {
-                                   o.line("2020-01-02 03:04:05, 0x00000020, 5");
-                                   o.line(file_attribute_line(plan, i));
-                                 }
-                               }};
-
-  std::vector<const section*> order = {&keys_deleted, &keys_added, &values_deleted, &values_added,
-                                       &values_modified};
-  if (v191) {
-    order.insert(order.end(), {&folders_deleted, &folders_added, &folders_changed, &files_deleted, &files_added,
-                               &files_modified});
-  } else {
-    order.insert(order.end(), {&files_added, &files_deleted, &files_modified, &folders_added, &folders_deleted,
-                               &folders_changed});
-  }
+  const section sections[] = {
+      {"Keys added", plan.keys_added, [&](report_writer& o, std::uint64_t k) { o.line(key_line(k)); }},
+      {"Values added", plan.values_added,
+       [&](report_writer& o, std::uint64_t v) { o.entry(value_line(plan, v, 0, 0)); }},
+      {"Values modified", plan.values_modified,
+       [&](report_writer& o, std::uint64_t v) {
+         o.entry(value_line(plan, v, 1, 0));
+         o.entry(value_line(plan, v, 1, 1));
+       }},
+      {"Folders added", plan.folders_added,
+       [&](report_writer& o, std::uint64_t i) {
+         o.line(folder_path(plan, i));
+         o.line("0x00000010");
+       }},
+      {"Files added", plan.files_added,
+       [&](report_writer& o, std::uint64_t j) {
+         o.line(file_at(plan, j).path);
+         o.line(file_attribute_line(plan, j));
+       }},
+  };
   std::uint64_t total = 0;
-  for (const section* s : order) {
-    write_section(w, plan, *s);
-    total += s->count;
+  for (const section& s : sections) {
+    write_section(w, s);
+    total += s.count;
   }
   w.line(dashes);
-  w.line(text(l == regshot_layout::v182 ? "Total changes:%" PRIu64 : "Total changes: %" PRIu64, total));
+  w.line(text("Total changes: %" PRIu64, total));
   w.line(dashes);
   const bool ok = w.flush();
   if (totals != nullptr) *totals = {total, w.lines(), w.bytes()};

@@ -1,6 +1,6 @@
-// Large synthetic Regshot comparison reports for the benchmarks, in the layouts that Regshot really writes
-// (1.8.2, 1.9.0 and 1.9.1 ANSI builds: their headings, section order, count notation, value notations, the
-// 1.9.1 attribute lines and the 1000-character breaks of 1.9.x). Every path and every choice is a pure
+// Large synthetic Regshot comparison reports for the benchmarks, in the layout that Regshot 1.9.1's ANSI build
+// writes (its heading, section order, count notation, value notations, attribute lines and breaks after 1000
+// characters), with the sections a conversion works on. Every path and every choice is a pure
 // function of the report's description and an entry's index, and so is what exists on the machine, so the
 // benchmarks know how many lines a conversion must write without keeping the report in memory.
 #pragma once
@@ -17,18 +17,12 @@ namespace resivex::bench {
 // run are written anew.
 inline constexpr int generator_version = 4;
 
-enum class regshot_layout { v182, v190, v191 };
-
 struct report_plan {
-  regshot_layout layout = regshot_layout::v191;
   std::uint64_t keys_added = 0;
   std::uint64_t values_added = 0;
   std::uint64_t values_modified = 0;  // pairs: two lines each
   std::uint64_t folders_added = 0;    // leaf folders, none inside another, so each one is stored
   std::uint64_t files_added = 0;
-  // Entries of each section that the program passes over (Keys deleted, Values deleted, Folders deleted,
-  // Folders attributes changed, Files deleted, Files [attributes?] modified).
-  std::uint64_t other_entries = 0;
   unsigned files_inside_percent = 50;  // files that lie in a listed folder (when there are folders)
   unsigned long_value_percent = 0;     // values whose data runs past 1000 characters
   unsigned multiline_percent = 0;      // string values whose data holds a line break
@@ -44,6 +38,13 @@ struct report_totals {
   std::uint64_t lines = 0;    // physical lines of the file
   std::uint64_t bytes = 0;
 };
+
+// The options that describe a report and what of it exists (--keys N, --files N, --exist PCT...), as
+// resivex-make-report and resivex-bench take them; plan_options_help lists them.
+extern const char plan_options_help[];
+// Sets the option from its value. Returns false, with the reason in error, for an unknown option or value.
+bool set_plan_option(report_plan& plan, unsigned& exist_percent, std::string_view option, const char* value,
+                     std::string& error);
 
 // Writes the report to out (opened in binary mode: lines end with CR LF as Regshot writes them). Returns
 // false when a write failed.
@@ -71,8 +72,7 @@ file_entry file_at(const report_plan& plan, std::uint64_t j);
 
 // The command lines a conversion over the rule must write to the batch file: every folder that exists (the
 // generator lists no folder inside another and none named "Program Files"), and every file that exists and
-// does not lie in a folder listed before it (in 1.8.2 and 1.9.0 reports the files come first, so none is
-// left out).
+// does not lie in a listed folder (the folders come first).
 std::uint64_t expected_batch_lines(const report_plan& plan, unsigned exist_percent);
 
 // A real disk cannot hold a file whose folder is absent: there a file inside a listed folder exists only when

@@ -12,10 +12,13 @@
 
 namespace {
 
-enum call { open_key, query_value, query_info, enum_value, close_key, attributes, status, call_kinds };
-const char* const call_names[call_kinds] = {"RegOpenKeyExA", "RegQueryValueExA", "RegQueryInfoKeyA",
-                                            "RegEnumValueA", "RegCloseKey",      "GetFileAttributesA",
-                                            "_stat"};
+enum call {
+  open_key, query_value, query_info, enum_value, close_key, key_name, attributes, status, short_name, long_name,
+  call_kinds
+};
+const char* const call_names[call_kinds] = {
+    "RegOpenKeyExW", "RegQueryValueExW",   "RegQueryInfoKeyW", "RegEnumValueW",     "RegCloseKey",
+    "NtQueryKey",    "GetFileAttributesW", "_wstat64",         "GetShortPathNameW", "GetLongPathNameW"};
 
 class counted_machine : public resivex::win32_machine {
 public:
@@ -48,6 +51,10 @@ public:
     const timer t(*this, close_key);
     win32_machine::reg_close_key(key);
   }
+  long reg_key_name(resivex::win::reg_key key, std::string& out) override {
+    const timer t(*this, key_name);
+    return win32_machine::reg_key_name(key, out);
+  }
   std::uint32_t file_attributes(const char* path) override {
     const timer t(*this, attributes);
     const std::uint32_t a = win32_machine::file_attributes(path);
@@ -57,6 +64,14 @@ public:
   int file_status(const char* path) override {
     const timer t(*this, status);
     return win32_machine::file_status(path);
+  }
+  bool short_path(const char* path, std::string& out) override {
+    const timer t(*this, short_name);
+    return win32_machine::short_path(path, out);
+  }
+  bool long_path(const char* path, std::string& out) override {
+    const timer t(*this, long_name);
+    return win32_machine::long_path(path, out);
   }
   int message_box(resivex::window_handle, const char* text, const char* caption, unsigned) override {
     std::fprintf(stderr, "[%s] %s\n", caption, text);

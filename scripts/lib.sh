@@ -8,12 +8,13 @@ export REPO_ROOT
 # Debian packages of the whole build and test set: the native tools and test libraries, the MinGW-w64 cross
 # compiler, Wine (64-bit only: Debian has no wine32 here), Xvfb with ImageMagick's import and the Calibri
 # stand-in for the GUI tests, clang for the fuzz build (its sanitizer and libFuzzer runtimes come from
-# clang_runtime_package) and llvm for llvm-symbolizer, which makes sanitizer reports readable.
+# clang_runtime_package), llvm for llvm-symbolizer, which makes sanitizer reports readable, and GNU time, which
+# tells the benchmarks a process's peak memory.
 DEPENDENCIES=(
   cmake ninja-build g++ googletest libgtest-dev libgmock-dev
   wine wine64 g++-mingw-w64-x86-64
   xvfb imagemagick fonts-crosextra-carlito
-  python3 clang llvm
+  python3 clang llvm time
 )
 
 log() { printf '==> %s\n' "$*" >&2; }
