@@ -313,19 +313,42 @@ void bench_machine::reg_close_key(win::reg_key key) {
 
 std::string bench_machine::error_text(long code) { return "System error " + std::to_string(code) + ".\r\n"; }
 
+namespace {
+
+// A folder that the report does not list but that holds what it lists (a vendor's folder, a product's folder
+// above its listed "cache data", a folder of left-over files): on the Wine prefix's disk it is there when
+// anything in it is, and some of that always is. Only the listed folders exist by the rule alone.
+bool holds_listed_items(std::string_view folder) {
+  if (folder.size() >= 11 && folder.substr(folder.size() - 11) == "\\cache data") return false;
+  const std::size_t last = folder.rfind('\\');
+  const std::string_view name = last == std::string_view::npos ? folder : folder.substr(last + 1);
+  if (name.size() == 15 && name.substr(0, 8) == "Product ") {
+    // Product i is listed itself, but for every fourth (i % 4 == 3), whose "cache data" is listed instead.
+    const unsigned last_two = static_cast<unsigned>((name[13] - '0') * 10 + (name[14] - '0'));
+    return last_two % 4 == 3;
+  }
+  return true;
+}
+
+}  // namespace
+
 std::uint32_t bench_machine::file_attributes(const char* path) {
   ++calls.attribute_queries;
   const std::string_view p(path);
-  if (!exists_by_rule(p, exist_percent_)) return win::invalid_file_attributes;
   // The generator gives every file a three-letter extension and no folder one.
-  return p.size() > 4 && p[p.size() - 4] == '.' ? 0x20 : win::file_attribute_directory;
+  const bool file = p.size() > 4 && p[p.size() - 4] == '.';
+  if (!file && exist_percent_ > 0 && holds_listed_items(p)) return win::file_attribute_directory;
+  if (!exists_by_rule(p, exist_percent_)) return win::invalid_file_attributes;
+  return file ? 0x20 : win::file_attribute_directory;
 }
 
 int bench_machine::file_status(const char* path) {
   ++calls.status_queries;
   // Everything exists at 100%: the rule's answer then needs no look at the path (not even its length).
   if (exist_percent_ >= 100) return 0;
-  return exists_by_rule(path, exist_percent_) ? 0 : ENOENT;
+  const std::string_view p(path);
+  if (exist_percent_ > 0 && !(p.size() > 4 && p[p.size() - 4] == '.') && holds_listed_items(p)) return 0;
+  return exists_by_rule(p, exist_percent_) ? 0 : ENOENT;
 }
 
 long long bench_machine::file_size(const char* path) {

@@ -71,6 +71,7 @@ bool start_run(run_state& rs, const char* report_path) {
   rs.section_title = {};
   rs.entries_read = 0;
   rs.steps_since_offer = 0;
+  rs.parent = run_state::parent_memo{};
   for (output_file* f : {&rs.batch, &rs.removal, &rs.reset, &rs.errors, &rs.undo, &rs.restore}) f->forget_creation();
   if (longer_than(rs.input_name, path_char_limit)) {
     rs.input_name.clear();

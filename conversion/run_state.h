@@ -190,6 +190,15 @@ struct run_state {
   // The registry handlers' own state: made by the first registry section, renewed by each run.
   std::unique_ptr<registry_state, registry_state_deleter> registry;
 
+  // The folder that the last items tested lay in, and what is known of it: a report lists the items of one
+  // folder one after another, and when the folder is gone, so is every item in it.
+  struct parent_memo {
+    std::string folder;
+    int misses = 0;       // items of it found absent since one was found
+    bool tested = false;  // the folder itself has been tested
+    bool absent = false;  // the folder itself is gone
+  } parent;
+
   // The folders listed by "Folders added:" sections.
   folder_index folders;
   int folders_stored = 0;

@@ -101,6 +101,35 @@ bool entry_exists(run_state& rs, const char* path, bool folder, std::uint32_t* f
 
 namespace {
 
+// entry_exists for the item in out_line (its path), through what is known of the folder it lies in: once two
+// items of one folder are found absent, the folder is tested once, and when it is gone too, every further
+// item of it is known absent without asking. Most of a large report's absent files lie in folders that are
+// gone.
+bool item_exists(run_state& rs, std::string_view path, bool folder, std::uint32_t& attributes) {
+  run_state::parent_memo& m = rs.parent;
+  const std::size_t sep = path.rfind('\\');
+  const std::string_view parent = sep == std::string_view::npos ? std::string_view() : path.substr(0, sep);
+  if (parent != m.folder) {
+    m.folder.assign(parent);
+    m.misses = 0;
+    m.tested = false;
+    m.absent = false;
+  } else if (m.absent) {
+    return false;
+  }
+  if (entry_exists(rs, rs.out_line, folder, &attributes)) {
+    m.misses = 0;
+    return true;
+  }
+  // A drive's root is never gone; a folder refused for another reason than its absence is no answer.
+  if (++m.misses >= 2 && !m.tested && parent.size() > 2) {
+    m.tested = true;
+    m.absent = rs.sys->file_attributes(m.folder.c_str()) == win::invalid_file_attributes &&
+               rs.sys->file_status(m.folder.c_str()) == ENOENT;
+  }
+  return false;
+}
+
 // The item's short (8.3) path when it names the same item in the OEM code page exactly: the short path's own
 // attributes are the item's, and its long form is the item's path again. Sets oem to its OEM text.
 bool short_alias(run_state& rs, const char* path, std::uint32_t attributes, std::string& oem) {
@@ -335,7 +364,7 @@ int write_batch_entry(run_state& rs, const batch_verb& verb, std::string_view pa
     ++rs.tally.unsafe;
     return 0;
   }
-  if (!entry_exists(rs, rs.out_line, !verb.files, &attributes)) return 0;
+  if (!item_exists(rs, path, !verb.files, attributes)) return 0;
   path_marks marks = marks_of(path);
   std::string converted;
   std::string_view oem = path;  // the path as cmd is to read it

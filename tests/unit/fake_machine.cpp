@@ -212,17 +212,29 @@ std::string fake_machine::error_text(long code) {
   }
 }
 
+bool fake_machine::holds_items_below(const std::string& folder) const {
+  if (!folders_of_items_exist) return false;
+  const std::string prefix = folder + "\\";
+  for (const std::set<std::string>* items : {&existing_files, &existing_folders}) {
+    const auto next = items->lower_bound(prefix);
+    if (next != items->end() && next->compare(0, prefix.size(), prefix) == 0) return true;
+  }
+  return false;
+}
+
 std::uint32_t fake_machine::file_attributes(const char* path) {
   ++attribute_queries;
+  if (attributes_fail_for.count(path) != 0) return win::invalid_file_attributes;
   if (existing_folders.count(path) != 0) return win::file_attribute_directory;
   if (existing_files.count(path) != 0) return 0x20;
+  if (holds_items_below(path)) return win::file_attribute_directory;
   return win::invalid_file_attributes;
 }
 
 int fake_machine::file_status(const char* path) {
   const auto failing = stat_errors.find(path);
   if (failing != stat_errors.end()) return failing->second;
-  return existing_files.count(path) != 0 || existing_folders.count(path) != 0 ? 0 : ENOENT;
+  return existing_files.count(path) != 0 || existing_folders.count(path) != 0 || holds_items_below(path) ? 0 : ENOENT;
 }
 
 long long fake_machine::file_size(const char* path) {

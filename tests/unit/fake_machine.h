@@ -31,6 +31,7 @@ public:
   std::set<std::string> existing_folders;
   std::map<std::string, int> stat_errors;  // path -> errno of a status query that fails although it exists
   std::set<std::string> unopenable;        // paths that open_file refuses
+  std::set<std::string> attributes_fail_for;  // paths whose attributes cannot be read although they exist
   std::set<std::string> unwritable;        // paths that open, but every write fails (disk full)
   std::vector<std::string> opened_for_writing;
   std::vector<std::string> removed;  // paths handed to remove_file
@@ -95,6 +96,9 @@ public:
   std::map<std::string, std::string> long_names;
 
   void add_file(const std::string& path) { existing_files.insert(path); }
+  // Every folder on the way to an existing item exists too, as on a real machine (without it, a case can
+  // make items whose folders are gone).
+  bool folders_of_items_exist = false;
   void add_folder(const std::string& path) { existing_folders.insert(path); }
 
   long reg_open_key(win::reg_key root, const char* sub_key, std::uint32_t access, win::reg_key* key) override;
@@ -136,6 +140,7 @@ public:
 
 private:
   std::string redirected(const std::string& path) const;
+  bool holds_items_below(const std::string& folder) const;
 
   std::map<win::reg_key, std::string> open_keys_;
   win::reg_key next_handle_ = 0x1000;

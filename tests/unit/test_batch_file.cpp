@@ -275,6 +275,25 @@ TEST_F(batch_file_test, existence_needs_attributes_and_a_status_that_is_not_miss
   EXPECT_FALSE(entry_exists(*rs_, "C:\\locked.txt", true));
 }
 
+TEST_F(batch_file_test, items_of_a_folder_that_is_gone_are_known_gone_after_two_and_one_test_of_the_folder) {
+  // Five files of a folder that is gone, then files of a folder that exists (one of them left), then a folder
+  // whose status cannot be read: never taken as gone.
+  machine_.folders_of_items_exist = true;
+  machine_.add_file("C:\\kept\\c.txt");
+  machine_.add_folder("C:\\locked");
+  machine_.stat_errors["C:\\locked"] = EACCES;
+  machine_.attributes_fail_for = {"C:\\locked"};
+  machine_.attribute_queries = 0;
+  convert_text(files_section({"C:\\gone\\1.txt", "C:\\gone\\2.txt", "C:\\gone\\3.txt", "C:\\gone\\4.txt",
+                              "C:\\gone\\5.txt", "C:\\kept\\a.txt", "C:\\kept\\b.txt", "C:\\kept\\c.txt",
+                              "C:\\kept\\d.txt", "C:\\x1.txt", "C:\\x2.txt", "C:\\x3.txt", "C:\\locked\\1.txt",
+                              "C:\\locked\\2.txt", "C:\\locked\\3.txt"}));
+  EXPECT_EQ(batch(), del_header(path("report.bat")) + "DEL \"C:\\kept\\c.txt\"\npause\n");
+  // gone: 2 items and the folder; kept: 4 items and the folder once; the drive's root: 3 items, never
+  // itself; locked (its attributes refused, its status not "missing"): the folder once and every item.
+  EXPECT_EQ(machine_.attribute_queries, 3 + 5 + 3 + 4);
+}
+
 TEST_F(batch_file_test, overlong_paths_get_no_line) {
   const std::string long_path = "C:\\" + std::string(1100, 'a');
   machine_.add_file(long_path);
