@@ -80,4 +80,59 @@ int process_command_line(run_state& rs, int argc, const char* const* argv) {
   return static_cast<int>(report.size());
 }
 
+std::vector<std::u16string> split_command_line(std::u16string_view line) {
+  std::vector<std::u16string> args;
+  std::size_t i = 0;
+  const auto blank = [&](std::size_t k) { return k < line.size() && (line[k] == u' ' || line[k] == u'\t'); };
+  // The program's name: no backslash rules, a quote only begins and ends it.
+  std::u16string first;
+  if (i < line.size() && line[i] == u'"') {
+    for (++i; i < line.size() && line[i] != u'"'; ++i) first += line[i];
+    if (i < line.size()) ++i;
+  } else {
+    for (; i < line.size() && !blank(i); ++i) first += line[i];
+  }
+  args.push_back(first);
+  while (blank(i)) ++i;
+  while (i < line.size()) {
+    std::u16string arg;
+    std::size_t backslashes = 0;
+    int quotes = 0;  // odd: inside a quoted part
+    for (; i < line.size(); ++i) {
+      const char16_t c = line[i];
+      if ((c == u' ' || c == u'\t') && quotes % 2 == 0) break;
+      if (c == u'\\') {
+        arg += c;
+        ++backslashes;
+        continue;
+      }
+      if (c != u'"') {
+        arg += c;
+        backslashes = 0;
+        continue;
+      }
+      if (backslashes % 2 == 0) {
+        arg.resize(arg.size() - backslashes / 2);
+        ++quotes;
+      } else {
+        arg.resize(arg.size() - backslashes / 2 - 1);
+        arg += u'"';
+      }
+      backslashes = 0;
+      // The quotes that follow at once: every third one is a literal quote.
+      while (i + 1 < line.size() && line[i + 1] == u'"') {
+        ++i;
+        if (++quotes == 3) {
+          arg += u'"';
+          quotes = 0;
+        }
+      }
+      if (quotes == 2) quotes = 0;
+    }
+    args.push_back(std::move(arg));
+    while (blank(i)) ++i;
+  }
+  return args;
+}
+
 }  // namespace resivex

@@ -13,4 +13,11 @@ namespace resivex {
 // is none; -1 when argument 1 was refused as too long (its message has been shown).
 int process_command_line(run_state& rs, int argc, const char* const* argv);
 
+// Splits a command line into its arguments by the rules of the system's CommandLineToArgvW: the program's
+// name up to its closing quote or the first blank; then arguments separated by blanks and TABs, where a
+// quote begins or ends a quoted part, 2n backslashes before a quote give n backslashes, 2n+1 give n and a
+// literal quote, and other backslashes stay as they are; three quotes in a row give a literal one. (The
+// console companion need not load shell32, and Wine's with it, for that alone.)
+std::vector<std::u16string> split_command_line(std::u16string_view line);
+
 }  // namespace resivex

@@ -100,6 +100,9 @@ inline std::size_t find_either(std::string_view text, char a, char b) {
   return n;
 }
 
+// An ASCII letter in lower case; any other character as it is.
+inline char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
 // Equal when the texts differ at most in the case of ASCII letters, as registry names compare.
 inline bool equal_ignoring_case(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;

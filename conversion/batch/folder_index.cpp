@@ -73,34 +73,26 @@ std::uint64_t hash_of(std::string_view text) { return prefix_hasher(text).hash(t
 }  // namespace
 
 void folder_index::clear() {
-  text_.clear();
   slots_.clear();
   shift_ = 64;
   length_bits_.fill(0);
-  text_.shrink_to_fit();
   slots_.shrink_to_fit();
   count_ = 0;
 }
 
 std::size_t folder_index::growth_bytes() const {
   const std::size_t slots = slots_.empty() ? 64 : slots_.size() * 2;
-  return slots * sizeof(std::uint64_t) + text_.size() * 2;
+  return slots * sizeof(std::uint64_t);
 }
 
-bool folder_index::find(std::string_view path, std::uint64_t hash) const {
+bool folder_index::find(std::uint64_t hash) const {
   if (slots_.empty()) return false;
   const std::size_t mask = slots_.size() - 1;
-  const std::uint64_t tag = hash >> offset_bits;
+  const std::uint64_t wanted = stored_form(hash);
   for (std::size_t i = home_of(hash);; i = (i + 1) & mask) {
     const std::uint64_t s = slots_[i];
+    if (s == wanted) return true;
     if (s == free_slot) return false;
-    if ((s >> offset_bits) != tag) continue;
-    const char* stored = text_.data() + (s & offset_mask);
-    std::uint32_t length;
-    std::memcpy(&length, stored, sizeof length);
-    if (length == path.size() && (path.empty() || std::memcmp(stored + sizeof length, path.data(), path.size()) == 0)) {
-      return true;
-    }
   }
 }
 
@@ -116,18 +108,7 @@ void folder_index::grow() {
   const unsigned bits = 64 - shift;
   std::vector<std::uint64_t> bigger(std::size_t{1} << bits, free_slot);
   for (const std::uint64_t s : slots_) {
-    if (s == free_slot) continue;
-    std::uint64_t home;
-    if (bits <= tag_bits) {
-      home = (s >> offset_bits) >> (tag_bits - bits);  // the top bits of the hash, kept in the slot
-    } else {
-      // More slots than the kept bits can tell apart: the path is hashed again.
-      const std::uint64_t offset = s & offset_mask;
-      std::uint32_t length;
-      std::memcpy(&length, text_.data() + offset, sizeof length);
-      home = hash_of(std::string_view(text_.data() + offset + sizeof length, length)) >> shift;
-    }
-    place(bigger, home, s);
+    if (s != free_slot) place(bigger, s >> shift, s);  // the top bits of the hash (free_slot - 1: the same)
   }
   slots_.swap(bigger);
   shift_ = shift;
@@ -135,7 +116,7 @@ void folder_index::grow() {
 
 void folder_index::insert(std::string_view path) {
   const std::uint64_t hash = hash_of(path);
-  if (find(path, hash)) return;
+  if (find(hash)) return;
   insert_new(path, hash);
 }
 
@@ -148,7 +129,7 @@ bool folder_index::insert_unless_covered(std::string_view path) {
       whole = hash;
       hashed = true;
     }
-    return find(path.substr(0, n), hash);
+    return find(hash);
   });
   if (covered) return false;
   insert_new(path, hashed ? whole : hash_of(path));
@@ -156,15 +137,8 @@ bool folder_index::insert_unless_covered(std::string_view path) {
 }
 
 void folder_index::insert_new(std::string_view path, std::uint64_t hash) {
-  const auto length = static_cast<std::uint32_t>(path.size());
-  const std::uint64_t offset = text_.size();
-  // A length that its field cannot hold, or text beyond what a slot can point into: no memory for it.
-  if (length != path.size() || offset + sizeof length + path.size() > offset_mask) throw std::bad_alloc();
-  if ((count_ + 1) * 2 > slots_.size()) grow();
-  text_.resize(text_.size() + sizeof length + path.size());  // the last step that can fail
-  std::memcpy(text_.data() + offset, &length, sizeof length);
-  if (!path.empty()) std::memcpy(text_.data() + offset + sizeof length, path.data(), path.size());
-  place(slots_, home_of(hash), (hash >> offset_bits) << offset_bits | offset);
+  if ((count_ + 1) * 2 > slots_.size()) grow();  // the one step that can fail
+  place(slots_, home_of(hash), stored_form(hash));
   ++count_;
   const std::size_t word = path.size() / 64;
   if (word < max_length_words) length_bits_[word] |= std::uint64_t{1} << (path.size() % 64);
@@ -204,7 +178,7 @@ bool folder_index::any_candidate(std::string_view path, Visit visit) const {
 }
 
 bool folder_index::contains_or_below(std::string_view path) const {
-  return any_candidate(path, [&](std::size_t n, std::uint64_t hash) { return find(path.substr(0, n), hash); });
+  return any_candidate(path, [&](std::size_t, std::uint64_t hash) { return find(hash); });
 }
 
 namespace {
@@ -242,7 +216,7 @@ bool folder_index::insert_unless_covered(std::string_view path, const lookups& l
   // Complete, the look-ups end with the whole path's.
   if (!l.complete || l.count == 0 || l.length[l.count - 1] != path.size()) return insert_unless_covered(path);
   for (std::size_t k = 0; k < l.count; ++k) {
-    if (has_length(l.length[k]) && find(path.substr(0, l.length[k]), l.hash[k])) return false;
+    if (has_length(l.length[k]) && find(l.hash[k])) return false;
   }
   insert_new(path, l.hash[l.count - 1]);
   return true;
@@ -251,7 +225,7 @@ bool folder_index::insert_unless_covered(std::string_view path, const lookups& l
 bool folder_index::contains_or_below(std::string_view path, const lookups& l) const {
   if (!l.complete) return contains_or_below(path);
   for (std::size_t k = 0; k < l.count; ++k) {
-    if (find(path.substr(0, l.length[k]), l.hash[k])) return true;
+    if (find(l.hash[k])) return true;
   }
   return false;
 }
@@ -259,26 +233,10 @@ bool folder_index::contains_or_below(std::string_view path, const lookups& l) co
 // Kept out of line: inlined into the queue, GCC 12 dropped the prefetches as code without effect, and the
 // folders cases took two thirds longer.
 void folder_index::prefetch(const lookups& l, int step) const {
-  if (slots_.empty()) return;
-  const std::size_t mask = slots_.size() - 1;
+  // The slots hold all there is to read: the second step has nothing left to fetch.
+  if (slots_.empty() || step != 0) return;
   for (std::size_t c = 0; c < l.count; ++c) {
-    if (!has_length(l.length[c])) continue;
-    const std::uint64_t hash = l.hash[c];
-    const std::size_t i = home_of(hash);
-    if (step == 0) {
-      __builtin_prefetch(&slots_[i]);
-      continue;
-    }
-    // The first few slots of the run only: a longer run is rare at half load.
-    const std::uint64_t tag = hash >> offset_bits;
-    for (std::size_t k = 0; k < 4; ++k) {
-      const std::uint64_t s = slots_[(i + k) & mask];
-      if (s == free_slot) break;
-      if ((s >> offset_bits) == tag) {
-        __builtin_prefetch(text_.data() + (s & offset_mask));
-        break;  // another path with the same tag in the run is rarer still
-      }
-    }
+    if (has_length(l.length[c])) __builtin_prefetch(&slots_[home_of(l.hash[c])]);
   }
 }
 

@@ -2,7 +2,10 @@
 // folder when it equals the folder's path or continues with a backslash right after it, so the test looks up
 // the path and each of its prefixes that end before a backslash in a hash table: its cost grows with the
 // depth of the path, not with the number of folders listed. Prefixes as long as no stored path are not
-// looked up at all.
+// looked up at all. A folder is kept as the 64-bit hash of its path alone (16 bytes a folder at most, with
+// the table half full): a report of a whole drive lists hundreds of thousands of folders, whose texts would
+// take most of the program's memory. Two paths of one hash are told apart with odds of 1 in 2^64 per pair;
+// a path wrongly found would only lose a line, never get one.
 #pragma once
 
 #include <array>
@@ -41,29 +44,24 @@ public:
   // The same answer as contains_or_below(path), from the path's look-ups.
   bool contains_or_below(std::string_view path, const lookups& l) const;
   // Asks the processor to fetch what contains_or_below(path, l) will read, so that the look-ups of several
-  // paths can wait for memory at once: step 0 the table slots, step 1 (once those are in) the stored texts
-  // that they point to (look-ups of lengths that no stored path has are left out). Answers nothing.
+  // paths can wait for memory at once: step 0 the table slots (look-ups of lengths that no stored path has
+  // are left out); step 1, once those are in, has nothing more to fetch. Answers nothing.
   void prefetch(const lookups& l, int step) const;
   std::size_t size() const { return count_; }
   // Bytes that growing the table to hold one more path would ask for (for the out-of-memory message).
   std::size_t growth_bytes() const;
 
 private:
-  // A slot of the table is one number: where its path lies in text_ (the low 36 bits) and the top 28 bits
-  // of its hash, so that a look-up touches the stored text only when the path is most likely there. Eight
-  // bytes a slot keep the table small: with many folders stored, nearly every look-up is a cache miss.
-  // A path's first slot is given by the top bits of its hash, which the slot keeps: the table grows without
-  // hashing the stored paths again, in one pass in the order of its slots.
-  // In text_, each path is preceded by its length (4 bytes).
+  // A slot of the table is the hash of a stored path (a hash equal to free_slot is stored as the one below
+  // it). A path's first slot is given by the top bits of its hash: the table grows without any path, in one
+  // pass in the order of its slots.
   static constexpr std::uint64_t free_slot = ~std::uint64_t{0};
-  static constexpr unsigned offset_bits = 36;
-  static constexpr unsigned tag_bits = 64 - offset_bits;
-  static constexpr std::uint64_t offset_mask = (std::uint64_t{1} << offset_bits) - 1;
+  static std::uint64_t stored_form(std::uint64_t hash) { return hash == free_slot ? free_slot - 1 : hash; }
 
   // The slot where a look-up of this hash starts.
   std::size_t home_of(std::uint64_t hash) const { return static_cast<std::size_t>(hash >> shift_); }
-  bool find(std::string_view path, std::uint64_t hash) const;
-  // Stores a path that is not stored yet, with its hash.
+  bool find(std::uint64_t hash) const;
+  // Stores a path that is not stored yet, by its hash.
   void insert_new(std::string_view path, std::uint64_t hash);
   // Calls visit(n, hash) for the prefixes of path that a look-up must find (those ending before a
   // backslash and the path itself, when some stored path is as long) until visit returns true.
@@ -78,7 +76,6 @@ private:
   // Lengths up to 64 * max_length_words are marked in length_bits_; longer ones are always looked up.
   static constexpr std::size_t max_length_words = 128;
 
-  std::vector<char> text_;                  // the stored paths, one after another, each after its length
   std::vector<std::uint64_t> slots_;        // open addressing, at most half full
   unsigned shift_ = 64;                     // 64 - log2 of the number of slots
   std::array<std::uint64_t, max_length_words> length_bits_{};  // bit n set when a stored path has n characters

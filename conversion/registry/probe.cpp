@@ -170,6 +170,10 @@ long key_cache::open(machine& m, win::reg_key root, std::string_view sub_key, st
   k.has_name = false;
   k.name_status = 0;
   k.name.clear();
+  k.missing = 0;
+  k.listed = false;
+  k.names_usable = false;
+  k.names.clear();
   k.used = ++clock_;
   last_ = slot;
   *key = handle;
@@ -200,6 +204,53 @@ long key_cache::name(machine& m, win::reg_key key, std::string& out) {
     return k.name_status;
   }
   return m.reg_key_name(key, out);
+}
+
+key_cache::open_key* key_cache::find_open(win::reg_key key) {
+  if (last_ < open_.size() && open_[last_].handle == key) return &open_[last_];
+  for (open_key& k : open_) {
+    if (k.handle == key) return &k;
+  }
+  return nullptr;
+}
+
+void key_cache::note_missing_value(win::reg_key key) {
+  if (open_key* k = find_open(key)) ++k->missing;
+}
+
+bool key_cache::lacks_value(machine& m, win::reg_key key, std::string_view name) {
+  open_key* k = find_open(key);
+  if (k == nullptr || !is_ascii(name)) return false;
+  if (!k->listed) {
+    if (!k->has_info || k->info_status != 0 || k->info.values > max_listed_values ||
+        k->info.values + 1 > 2 * static_cast<std::uint64_t>(k->missing)) {
+      return false;
+    }
+    k->listed = true;
+    k->names.clear();
+    std::string listed;
+    for (std::uint32_t index = 0;; ++index) {
+      std::uint32_t type = 0, size = 0;
+      const long e = m.reg_enum_value(key, index, listed, &type, nullptr, &size);
+      if (e == win::error_no_more_items) {
+        k->names_usable = true;
+        break;
+      }
+      // A name the enumeration cannot give, or one the system may match by rules of its own: no list.
+      if (e != 0 || !is_ascii(listed) || index > max_listed_values) break;
+      for (char& c : listed) c = ascii_lower(c);
+      k->names.push_back(listed);
+    }
+    if (!k->names_usable) {
+      k->names.clear();
+      k->names.shrink_to_fit();
+    }
+    std::sort(k->names.begin(), k->names.end());
+  }
+  if (!k->names_usable) return false;
+  std::string wanted(name);
+  for (char& c : wanted) c = ascii_lower(c);
+  return !std::binary_search(k->names.begin(), k->names.end(), wanted);
 }
 
 void key_cache::close_all(machine& m) {
@@ -360,6 +411,12 @@ int probe_regvalue(run_state& rs) {
   win::reg_key key = 0;
   const long opened = state.keys.open(*rs.sys, hive->root, sub_key, rs.access_mask, &key);
   if (opened != 0) return static_cast<int>(opened);
+  // Most values that a large report lists are gone, from keys that hold a few: the key's names answer.
+  if (state.keys.lacks_value(*rs.sys, key, view_of(state.value_name))) {
+    reg_key_info info;
+    state.keys.info(*rs.sys, key, info);
+    return info.values == 0 ? 4 : win::error_no_more_items;  // as the lookup below answers
+  }
 
   // Direct lookup, growing value_data while the system asks for more room.
   long status = 0;
@@ -377,6 +434,7 @@ int probe_regvalue(run_state& rs) {
     if (!fit_value_data(rs, len)) return win::error_more_data;  // cannot be read: taken as gone
   }
 
+  if (status == win::error_file_not_found) state.keys.note_missing_value(key);
   reg_key_info info;
   if (!state.keys.info(*rs.sys, key, info)) return static_cast<int>(rs.sys->reg_query_info_key(key, &info));
   if (info.values == 0) return 4;

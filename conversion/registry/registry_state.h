@@ -167,6 +167,13 @@ public:
   bool info(machine& m, win::reg_key key, reg_key_info& out);
   // The system's full name of an open key (machine::reg_key_name), asked once per key while it stays open.
   long name(machine& m, win::reg_key key, std::string& out);
+  // True when the open key holds no value of this name, as its value names tell: they are listed once
+  // (names only), when that costs no more than twice the lookups that found no value in it so far, and
+  // only ASCII names are judged by them (the system compares other names by rules of its own). False when
+  // it cannot be told so: the caller asks the system.
+  bool lacks_value(machine& m, win::reg_key key, std::string_view name);
+  // Counts a lookup by name that found no value in the open key.
+  void note_missing_value(win::reg_key key);
   void close_all(machine& m);
   void forget_absent();
 
@@ -183,15 +190,22 @@ private:
     bool has_name = false;
     long name_status = 0;
     std::string name;
+    std::uint32_t missing = 0;  // lookups by name that found no value
+    bool listed = false;        // its value names were listed (or could not be)
+    bool names_usable = false;  // the list is whole and every name in it is ASCII
+    std::vector<std::string> names;  // in ASCII lower case, sorted
     unsigned long long used = 0;
   };
+  // Keys with more values are not listed: the list would cost more than the lookups it saves.
+  static constexpr std::uint32_t max_listed_values = 4096;
+  open_key* find_open(win::reg_key key);
   struct absent_key {
     win::reg_key root = 0;
     std::uint32_t offset = 0;  // of its sub-key in absent_text_
     std::uint32_t length = 0;
   };
   static constexpr std::size_t max_open = 16;
-  static constexpr std::size_t max_absent = 65536;
+  static constexpr std::size_t max_absent = 16384;
   static constexpr std::size_t absent_slots = 2 * max_absent;  // a power of two, never more than half full
 
   // The absent key with this hash, or null.
@@ -262,7 +276,7 @@ struct registry_state {
     std::uint32_t values = 0;
     std::uint32_t max_value_name_len = 0;
   };
-  static constexpr std::size_t max_key_facts = 65536;
+  static constexpr std::size_t max_key_facts = 16384;
   std::unordered_map<std::uint64_t, key_facts> facts;
   key_facts scratch_facts;  // the facts of a key whose hash another key holds in the table
 

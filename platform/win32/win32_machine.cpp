@@ -1,10 +1,10 @@
 // See win32_machine.h.
 #include "platform/win32/win32_machine.h"
 
+#include "conversion/command_line.h"
 #include "platform/win32/wide_text.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <cerrno>
 #include <cstring>
@@ -351,7 +351,16 @@ bool win32_machine::long_path(const char* path, std::string& out) {
 }
 
 int win32_machine::message_box(window_handle owner, const char* text, const char* caption, unsigned style) {
-  return MessageBoxW(static_cast<HWND>(owner), wide_from_utf8(text).c_str(), wide_from_utf8(caption).c_str(), style);
+  // user32 is looked up when a box is due: the console companion, which prints its messages, then never
+  // loads it (under Wine it brings several megabytes of the window system along).
+  using message_box_fn = int(WINAPI*)(HWND, LPCWSTR, LPCWSTR, UINT);
+  static const auto show = [] {
+    const HMODULE user32 = LoadLibraryW(L"user32.dll");
+    return user32 ? reinterpret_cast<message_box_fn>(reinterpret_cast<void*>(GetProcAddress(user32, "MessageBoxW")))
+                  : nullptr;
+  }();
+  if (show == nullptr) return 0;
+  return show(static_cast<HWND>(owner), wide_from_utf8(text).c_str(), wide_from_utf8(caption).c_str(), style);
 }
 
 os_version_info win32_machine::os_version() {
@@ -405,12 +414,26 @@ bool win32_machine::oem_from_utf8(std::string_view text, std::string& out) {
 }
 
 std::vector<std::string> command_line_arguments() {
+  const std::wstring_view line = GetCommandLineW();
   std::vector<std::string> arguments;
-  int count = 0;
-  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (wide == nullptr) return arguments;
-  for (int i = 0; i < count; ++i) arguments.push_back(utf8_from_wide(wide[i]));
-  LocalFree(wide);
+  for (const std::u16string& a : split_command_line(std::u16string_view(reinterpret_cast<const char16_t*>(line.data()),
+                                                                         line.size()))) {
+    std::string text;
+    utf8_from_utf16(a, text);
+    arguments.push_back(std::move(text));
+  }
+  // The program's own path rather than its name as typed: started through PATH, it is known by its bare name,
+  // and its folder (where its help and its exclusion list lie) would be taken for the current one.
+  // GetModuleFileNameW fills the whole buffer when the path does not fit.
+  for (std::wstring module(MAX_PATH + 1, L'\0'); module.size() <= 32768 + 1; module.assign(module.size() * 2, L'\0')) {
+    const DWORD n = GetModuleFileNameW(nullptr, module.data(), static_cast<DWORD>(module.size()));
+    if (n == 0) break;
+    if (n < module.size()) {
+      module.resize(n);
+      arguments[0] = path_text(module);
+      break;
+    }
+  }
   return arguments;
 }
 

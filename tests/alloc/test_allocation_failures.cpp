@@ -94,11 +94,11 @@ TEST_F(allocation_failure_test, no_memory_to_grow_for_a_long_value_ends_the_run_
 }
 
 TEST_F(allocation_failure_test, no_memory_to_store_the_folders_ends_the_run_with_12) {
-  // 20,000 folders of about 100 characters: their stored texts outgrow 1 MiB, which no other part of the
-  // run allocates at once.
-  std::string body = "----------------------------------\r\nFolders added: 20000\r\n"
+  // 70,000 folders: the table of their hashes outgrows 1 MiB (2^18 slots of 8 bytes), which no other part of
+  // the run allocates at once.
+  std::string body = "----------------------------------\r\nFolders added: 70000\r\n"
                      "----------------------------------\r\n";
-  for (int i = 0; i < 20000; ++i) {
+  for (int i = 0; i < 70000; ++i) {
     body += "C:\\Program Data\\A vendor with a long name\\A product with a long name too\\Folder number " +
             std::to_string(100000 + i) + "\r\n";
   }

@@ -1,6 +1,7 @@
 // The command line: program folder, start-up report, listing word and registry view.
 #include "conversion/command_line.h"
 
+#include "conversion/unicode.h"
 #include "tests/unit/fake_machine.h"
 
 #include <gtest/gtest.h>
@@ -22,6 +23,36 @@ parsed parse(fake_machine& m, std::vector<std::string> args) {
   parsed p{0, std::make_unique<run_state>(m)};
   p.length = process_command_line(*p.rs, static_cast<int>(argv.size()), argv.data());
   return p;
+}
+
+TEST(command_line, is_split_as_the_system_splits_it) {
+  struct row {
+    std::u16string line;
+    std::vector<std::u16string> args;
+  };
+  const row rows[] = {
+      {u"\"C:\\Program Files\\RESIVEX\\resivex.exe\" a b", {u"C:\\Program Files\\RESIVEX\\resivex.exe", u"a", u"b"}},
+      {u"resivex.exe \"C:\\My Reports\\\u041E\u0442\u0447\u0451\u0442.txt\"\tDIR  ",
+       {u"resivex.exe", u"C:\\My Reports\\\u041E\u0442\u0447\u0451\u0442.txt", u"DIR"}},
+      // Backslashes are literal unless a quote follows: 2n give n and a quote that begins or ends a part,
+      // 2n+1 give n and a literal quote.
+      {u"r a\\\\b \"a\\\\\\\"b\" \"a\\\\\\\\\"", {u"r", u"a\\\\b", u"a\\\"b", u"a\\\\"}},
+      // The trap of a quoted folder with its final backslash: the quote is taken literally.
+      {u"r \"C:\\dir\\\" x", {u"r", u"C:\\dir\" x"}},
+      // Three quotes in a row give one; a pair of quotes an empty argument.
+      {u"r \"\"\"a\"\"\" \"\" x", {u"r", u"\"a\"", u"", u"x"}},
+      {u"r ab\"c d\"e f", {u"r", u"abc de", u"f"}},
+      // The program's name knows no backslash rule: its closing quote ends it.
+      {u"\"C:\\a\\\"b c", {u"C:\\a\\", u"b", u"c"}},
+      {u"prog", {u"prog"}},
+      {u"", {u""}},
+  };
+  for (const row& r : rows) {
+    const std::vector<std::u16string> got = split_command_line(r.line);
+    std::string line;
+    utf8_from_utf16(r.line, line);
+    EXPECT_EQ(got, r.args) << line;
+  }
 }
 
 TEST(command_line, program_folder_gives_the_help_file_and_the_exclusion_list) {

@@ -191,6 +191,37 @@ TEST_F(probe_test, the_enumeration_runs_only_where_it_can_change_the_answer) {
   EXPECT_EQ(machine_.reg_enums, 11) << "names up to v9, then its data";
 }
 
+TEST_F(probe_test, a_key_whose_listed_values_are_mostly_gone_answers_from_its_names_once_listed) {
+  for (const char* name : {"Alpha", "beta", "Gamma"}) machine_.set_value("HKLM\\Software\\Few", name, win::reg_sz, sz());
+  machine_.reg_queries = 0;
+  machine_.reg_enums = 0;
+  for (int i = 1; i <= 8; ++i) {
+    EXPECT_EQ(value("HKLM\\Software\\Few\\gone " + std::to_string(i) + ": \"x\"\n"), win::error_no_more_items) << i;
+  }
+  // Two lookups found nothing: the list of four calls (three names and the end) costs no more than twice that.
+  EXPECT_EQ(machine_.reg_queries, 2);
+  EXPECT_EQ(machine_.reg_enums, 4);
+  // A name of the list, in any case of its letters, is looked up for its data.
+  EXPECT_EQ(value("HKLM\\Software\\Few\\ALPHA: \"x\"\n"), 0);
+  EXPECT_EQ(state_->value_type, static_cast<std::uint32_t>(win::reg_sz));
+  EXPECT_EQ(value("HKLM\\Software\\Few\\Beta: \"x\"\n"), 0);
+  EXPECT_EQ(machine_.reg_queries, 4);
+  EXPECT_EQ(machine_.reg_enums, 4) << "listed once";
+  // A key without values answers as the lookup does.
+  machine_.keys["HKLM\\Software\\None"];
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(value("HKLM\\Software\\None\\v" + std::to_string(i) + ": 1\n"), 4);
+
+  // Names the system may compare by rules of its own (not ASCII) are always asked.
+  machine_.set_value("HKLM\\Software\\Mixed", "a", win::reg_sz, sz());
+  machine_.set_value("HKLM\\Software\\Mixed", "\xC4\xB1", win::reg_sz, sz());  // a dotless i
+  machine_.reg_queries = 0;
+  for (int i = 0; i < 6; ++i) value("HKLM\\Software\\Mixed\\I" + std::to_string(i) + ": 1\n");
+  EXPECT_EQ(machine_.reg_queries, 6) << "a key with a name outside ASCII is not judged by its list";
+  machine_.reg_queries = 0;
+  for (int i = 0; i < 6; ++i) value("HKLM\\Software\\Few\\\xC3\xA9" + std::to_string(i) + ": 1\n");
+  EXPECT_EQ(machine_.reg_queries, 6) << "nor a name outside ASCII";
+}
+
 TEST_F(probe_test, values_under_one_key_cost_one_open_and_absent_keys_are_remembered) {
   machine_.reg_opens = 0;
   for (const char* name : {"Setting", "Other", "Third", "Setting"}) {
