@@ -75,16 +75,39 @@ CASES = (
 )
 
 
+# Bash put in front of a scenario script: every `wine reg add` and `wine regedit /s` it makes must succeed
+# (others, such as deletions of what may not be there, may fail as the script intends). SUCCEEDED, put after the
+# script's steps, fails the command when one did not. A scenario can put its own _resivex_wine in between.
+CHECKED_WINE = r'''
+_resivex_wine() { command wine "$@"; }
+wine() {
+  _resivex_wine "$@"
+  local rc=$?
+  if ((rc != 0)) && [[ ($1 == reg && $2 == add) || ($1 == regedit && $2 == /s) ]]; then
+    echo "wine $1 $2 failed with exit status $rc" >&2
+    _resivex_failed=1
+  fi
+  return $rc
+}
+'''
+SUCCEEDED = '; [[ -z "${_resivex_failed:-}" ]]'
+
+
 def replay(prefix: WinePrefix, case: Case):
     """Leaves drive C and the registry as they were at the case's second snapshot."""
-    prefix.restore_registry()
-    scan = prefix.unix_path(SCAN)
-    if scan.exists():
-        shutil.rmtree(scan)
     script = DATA / "regshot" / "scenarios" / case.scenario
     steps = "; ".join(case.steps)
-    done = prefix.run(["bash", "-c", 'source "$1"; ' + steps, "replay", str(script)], timeout=300,
-                      encoding="utf-8")
+    # Every registry change of the steps must succeed. A Wine command now and then fails to start at all: the
+    # replay is made once more from the start then.
+    for attempt in (1, 2):
+        prefix.restore_registry()
+        scan = prefix.unix_path(SCAN)
+        if scan.exists():
+            shutil.rmtree(scan)
+        done = prefix.run(["bash", "-c", CHECKED_WINE + 'source "$1"; ' + steps + SUCCEEDED, "replay", str(script)],
+                          timeout=300, encoding="utf-8")
+        if done.returncode == 0:
+            break
     if done.returncode != 0:
         raise AssertionError("replaying %s (%s) failed:\n%s%s" % (case.scenario, steps, done.stdout, done.stderr))
     missing = [p for p in case.removed + tuple(k for k, _ in case.kept) if not prefix.unix_path(p).exists()]

@@ -2,6 +2,7 @@
 and a description of the machine that its scenario leaves behind."""
 
 import shutil
+import sys
 import unittest
 
 from scenarios import CASES, SCAN, replay
@@ -30,6 +31,16 @@ class ExampleTest(unittest.TestCase):
                          (DATA / "regshot" / "reports" / CASE.report).read_bytes())
 
     def test_leftovers_are_what_the_scenario_leaves(self):
+        # A Wine command now and then fails to take effect: the comparison is made once more from the start
+        # then, and what failed the first time is told. A real difference fails both times.
+        try:
+            self.compare_with_scenario()
+        except AssertionError as first:
+            print("\nthe example's comparison failed once and is made again; the first time:\n%s" % str(first)[:3000],
+                  file=sys.stderr, flush=True)
+            self.compare_with_scenario()
+
+    def compare_with_scenario(self):
         replay(self.prefix, CASE)
         from_scenario = self.machine_state()
 

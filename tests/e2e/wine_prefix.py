@@ -112,8 +112,14 @@ class WinePrefix:
         new server. Without it every command would start them anew (about 3 s each)."""
         subprocess.run(["wineserver", "-p"], env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=60, check=True)
-        subprocess.run(["wine", "cmd", "/c", "exit"], env=self.env, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120, check=True)
+        # A server just started now and then fails the first program it is to run (exit status 1, no word):
+        # once more then.
+        for attempt in (1, 2):
+            done = subprocess.run(["wine", "cmd", "/c", "exit"], env=self.env, stdin=subprocess.DEVNULL,
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+            if done.returncode == 0:
+                return
+        raise RuntimeError("the prefix's first program failed twice (%d)" % done.returncode)
 
     def restore_registry(self):
         """Puts back the registry as it was after the set-up. The server is ended first (it writes its registry
@@ -155,7 +161,13 @@ class WinePrefix:
     def run_cli(self, *args, cwd=None, quiet=True):
         """resivex-cli.exe with the given arguments; cwd is a Unix folder (Wine maps it to its drive). Its output to
         a file is UTF-8. With quiet (the tests of its messages), --quiet leaves the summary line out."""
-        return self.run(["wine", str(CLI_EXE), *args, *(["--quiet"] if quiet else [])], cwd=cwd, encoding="utf-8")
+        argv = ["wine", str(CLI_EXE), *args, *(["--quiet"] if quiet else [])]
+        done = self.run(argv, cwd=cwd, encoding="utf-8")
+        # The program never fails without a word (every exit status but 0 comes with its message): status 1
+        # with nothing written is Wine failing to start it, which happens now and then. Once more then.
+        if done.returncode == 1 and not done.stdout and not strip_wine_diagnostics(done.stderr).strip():
+            done = self.run(argv, cwd=cwd, encoding="utf-8")
+        return done
 
     # --- paths --------------------------------------------------------------------------------------------
 

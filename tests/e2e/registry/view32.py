@@ -14,9 +14,10 @@ HERE = Path(__file__).resolve().parent
 
 _SOFTWARE_KEY = re.compile(r"^(\[-?HKEY_LOCAL_MACHINE\\Software)(\\|\])", re.IGNORECASE | re.MULTILINE)
 
-# Bash put in front of a scenario script: its `wine reg` and `wine regedit /s` calls act in the 32-bit view.
+# Bash put in front of a scenario script (after scenarios.CHECKED_WINE): its `wine reg` and `wine regedit /s`
+# calls act in the 32-bit view.
 BASH_PRELUDE = r'''
-wine() {
+_resivex_wine() {
   if [[ $1 == reg && ( ${3^^} == HKLM\\* || ${3^^} == HKEY_LOCAL_MACHINE\\* ) ]]; then
     command wine "$@" /reg:32
   elif [[ $1 == regedit && $2 == /s ]]; then
