@@ -41,7 +41,8 @@ EMOJI = "\U0001F600"
 # Value names, each one as it must come back; "" is the default value.
 VALUE_NAMES = ["plain", 'say "hi"', "back\\slash", "ends\\", "\\\\double", "a=b", "=", "semi;colon", ";",
                " lead", "trail ", "  both  ", "[bracket]", "]", "[", "Значение", "値の名前", "emoji " + EMOJI, EMOJI,
-               "@", "-", 'mix "[=;]" \\ Ж', "hex(1):", "dword:1", "tab\there", "Crème brûlée"]
+               "@", "-", 'mix "[=;]" \\ Ж', "hex(1):", "dword:1", "tab\there", "Crème brûlée", "ctrl \x01\x1a\x7f",
+               "not a character \uffff\ufffe", "colon: space", "C:\\x\\y.dll"]
 KEY_NAMES = ["Plain", "With blank", " lead", "trail ", "[br]", "a]b", "]", "semi;colon", "eq=al", 'quo"te',
              "Ключ", "鍵の名", "Emoji " + EMOJI, "-dash", "@", "Ünïcödé"]
 SAFE_TEXTS = ["", "x", 'say "hi"', "C:\\Program Files\\App\\", "%SystemRoot%\\system32", "Привет, мир", "日本語",
@@ -57,9 +58,12 @@ def utf16(text):
     return text.encode("utf-16-le", "surrogatepass")
 
 
-def random_data(rng):
-    """(type, bytes) of one value."""
-    choice = rng.randrange(22)
+DATA_KINDS = 22
+
+
+def random_data(rng, choice=None):
+    """(type, bytes) of one value, of the kind `choice` (0 to DATA_KINDS - 1) or of a random one."""
+    choice = rng.randrange(DATA_KINDS) if choice is None else choice
     text = rng.choice(TEXTS)
     if choice == 0:
         return REG_SZ, utf16(text + "\0")  # written as "text"
@@ -140,6 +144,13 @@ class Machine:
                 top = root + "\\Gone %d %s" % (n, rng.choice(KEY_NAMES))
                 random_subtree(rng, top, depth, self.state, deepest=n == 2)
                 self.gone.append(top)
+            # Every name and every kind of data, whatever the seed: the default value and one named "@" beside it.
+            every = root + "\\Gone every"
+            self.state[every] = {}
+            for n, name in enumerate([""] + VALUE_NAMES):
+                self.state[every][name.lower()] = (name, *random_data(rng, n % DATA_KINDS))
+            self.state[every + "\\Empty"] = {}
+            self.gone.append(every)
             # Subtrees with a name that a .reg file cannot hold, deep inside.
             for n, (value_name, key_name) in enumerate(UNHOLDABLE):
                 top = root + "\\Gone unholdable %d" % n
@@ -154,7 +165,7 @@ class Machine:
             # A subtree of more than 1 MiB in the undo script's text.
             big = root + "\\Gone big"
             self.state[big] = {}
-            for n in range(2):
+            for n in range(3):
                 self.state[big + "\\Part %d" % n] = {
                     "v%03d" % i: ("v%03d" % i, REG_BINARY, bytes(rng.getrandbits(8) for _ in range(3000)))
                     for i in range(60)}
@@ -175,7 +186,22 @@ class Machine:
                 kind = REG_DWORD if "dword" in name else REG_QWORD
                 self.deleted_values.append((kept, name, kind, rng.getrandbits(32 if kind == REG_DWORD else 64)
                                             .to_bytes(4 if kind == REG_DWORD else 8, "little")))
+            # Added values whose report line reads as another key's value too: "Tricky\back\slash" is also
+            # the value slash of the key Tricky\back, which stays (the program may say it cannot tell them apart).
+            tricky = root + "\\Kept tricky"
+            self.state[tricky] = {}
+            self.state[tricky + "\\back"] = {"slash": ("slash", REG_SZ, utf16("stays\0"))}
+            self.state[tricky + "\\C:"] = {"x\\y.dll": ("x\\y.dll", REG_DWORD, (1).to_bytes(4, "little"))}
+            for name in ("back\\slash", "colon: space", "ends\\", "C:\\x\\y.dll", "a: b: c"):
+                self.state[tricky][name.lower()] = (name, REG_SZ, utf16("x: y\0"))
+                self.added.append((tricky, name, REG_SZ, utf16("x: y\0")))
+            # Deleted keys that are still missing, one inside the other: the restore script creates each, the
+            # undo script deletes them again. A deleted value whose name reads as a path of keys that do not
+            # exist (and are not listed as deleted): it was the root's.
             self.deleted_keys.append((root + "\\Deleted Ключ", [("n", REG_QWORD, (7).to_bytes(8, "little"))]))
+            self.deleted_keys.append((root + "\\Deleted Ключ\\child " + EMOJI, [("", REG_QWORD, bytes(8))]))
+            self.deleted_keys.append((root + "\\Vanished", []))
+            self.deleted_values.append((root, "Unlisted\\Deep\\q", REG_QWORD, (1 << 63).to_bytes(8, "little")))
 
     @staticmethod
     def old_data(rng, kind, data):
@@ -378,7 +404,12 @@ class UndoRoundTripTest(unittest.TestCase):
             # The key that holds the name stays, and so does every key above it.
             self.assertIn(reg_files.canonical_key(inner), cleaned)
         for key, name, _, _ in machine.added:
-            self.assertNotIn(name.lower(), cleaned[reg_files.canonical_key(key)], "removed: %r" % name)
+            # Only a name with a backslash may read as another's, and then it is not removed.
+            kept = "\\" in name and "; Not removed: %s\\%s (" % (report_path(key), name) in removal
+            self.assertEqual(name.lower() in cleaned[reg_files.canonical_key(key)], kept, "removed: %r" % name)
+        for key, values in machine.state.items():
+            if "\\Kept tricky\\" in key:
+                self.assertEqual(cleaned[reg_files.canonical_key(key)], values, "the namesakes stay")
         for key, name, kind, _, old in machine.modified:
             self.assertEqual(cleaned[reg_files.canonical_key(key)][name.lower()], (name, kind, old), "reset")
         for key, name, kind, data in machine.deleted_values:
@@ -386,6 +417,7 @@ class UndoRoundTripTest(unittest.TestCase):
             want = (name, kind, data) if kind == REG_QWORD else None
             self.assertEqual(cleaned[reg_files.canonical_key(key)].get(name.lower()), want, "restored")
         for key, values in machine.deleted_keys:
+            self.assertIn(reg_files.canonical_key(key), cleaned, "restored")
             for name, kind, data in values:
                 self.assertEqual(cleaned[reg_files.canonical_key(key)][name.lower()], (name, kind, data), "restored")
 
