@@ -162,6 +162,13 @@ class Machine:
                     self.state[inner][value_name.lower()] = (value_name, REG_SZ, utf16("x\0"))
                 self.gone.append(top)
                 self.unholdable.append((inner, value_name))
+            # Long lines: a key path of more than 1,000 characters, a long name, a long string.
+            long_key = root + "\\Gone long"
+            self.state[long_key] = {"s": ("s", REG_SZ, utf16("Long 'text' \"quoted\" " * 300 + "\0"))}
+            for n in range(5):
+                long_key += "\\" + ("%d " % n) * 120
+                self.state[long_key] = {("n" * 2000).lower(): ("n" * 2000, REG_DWORD, bytes(4))}
+            self.gone.append(root + "\\Gone long")
             # A subtree of more than 1 MiB in the undo script's text.
             big = root + "\\Gone big"
             self.state[big] = {}
