@@ -4,15 +4,18 @@ type and bytes.
 
 A fixed seed makes the same machine every run. Below HKCU\\Software\\RSUndoAudit and HKLM\\Software\\RSUndoAudit it
 holds subtrees 0 to 4 keys deep (empty keys, default values, names with quotes, backslashes, "=", ";", blanks at
-either end, brackets, Cyrillic, CJK and a character beyond the BMP, the empty name) with values of every type
-regedit can write: strings, expandable strings and multi-strings in every shape (no terminator, an odd byte count,
-embedded zeros and empty strings, line breaks, a stray byte after the terminator), DWORDs and QWORDs of the right length and of others, empty and long
-binary data, REG_NONE and types of no name. A Regshot 1.9.1 x64 Unicode report lists these subtrees as added
-keys, values beside them (in keys that stay) as added, modified and deleted, and a deleted key.
+either end, brackets, control characters, Cyrillic, CJK and a character beyond the BMP, the empty name, lines of
+more than 1,000 characters) with values of every type regedit can write: strings, expandable strings and
+multi-strings in the shapes regedit can make (two terminators, a stray byte after the terminator, embedded zeros
+and empty strings, the list's end missing, line breaks, half a UTF-16 pair), DWORDs and QWORDs of the right length
+and of others, empty and long binary data, REG_NONE and types of no name; one subtree takes more than 1 MiB of
+the undo script, and some hold a name that no .reg line can hold (their keys must stay). A Regshot 1.9.1 x64
+Unicode report lists these subtrees as added keys, values beside them (in keys that stay) as added, modified and
+deleted, and deleted keys.
 
-Not here: strings (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) whose data does not end with a zero UTF-16 unit. Wine's
-regedit (8.0) cannot make them: it appends a zero unit to hex(1), hex(2) and hex(7) data that lacks one (and with
-an odd byte count then writes a byte from beyond the data).
+Not here: strings (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) whose last whole UTF-16 unit is not zero (no terminator).
+Wine's regedit (8.0) cannot make them: it appends a zero unit to hex(1), hex(2) and hex(7) data whose last whole
+unit is not zero (and with an odd byte count then writes a byte from beyond the data).
 
 The state is read twice over: from the files that wineserver writes (every byte of every value) and from
 regedit's export (what the registry suite compares).
@@ -40,9 +43,9 @@ EMOJI = "\U0001F600"
 
 # Value names, each one as it must come back; "" is the default value.
 VALUE_NAMES = ["plain", 'say "hi"', "back\\slash", "ends\\", "\\\\double", "a=b", "=", "semi;colon", ";",
-               " lead", "trail ", "  both  ", "[bracket]", "]", "[", "Значение", "値の名前", "emoji " + EMOJI, EMOJI,
-               "@", "-", 'mix "[=;]" \\ Ж', "hex(1):", "dword:1", "tab\there", "Crème brûlée", "ctrl \x01\x1a\x7f",
-               "not a character \uffff\ufffe", "colon: space", "C:\\x\\y.dll"]
+               " lead", "trail ", "  both  ", "[bracket]", "]", "[", "Значение", "値の名前", "emoji " + EMOJI,
+               EMOJI, "@", "-", 'mix "[=;]" \\ Ж', "hex(1):", "dword:1", "tab\there", "Crème brûlée",
+               "ctrl \x01\x1a\x7f", "not a character \uffff\ufffe", "colon: space", "C:\\x\\y.dll"]
 KEY_NAMES = ["Plain", "With blank", " lead", "trail ", "[br]", "a]b", "]", "semi;colon", "eq=al", 'quo"te',
              "Ключ", "鍵の名", "Emoji " + EMOJI, "-dash", "@", "Ünïcödé"]
 SAFE_TEXTS = ["", "x", 'say "hi"', "C:\\Program Files\\App\\", "%SystemRoot%\\system32", "Привет, мир", "日本語",
