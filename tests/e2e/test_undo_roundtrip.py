@@ -49,7 +49,8 @@ VALUE_NAMES = ["plain", 'say "hi"', "back\\slash", "ends\\", "\\\\double", "a=b"
 KEY_NAMES = ["Plain", "With blank", " lead", "trail ", "[br]", "a]b", "]", "semi;colon", "eq=al", 'quo"te',
              "Ключ", "鍵の名", "Emoji " + EMOJI, "-dash", "@", "Ünïcödé"]
 SAFE_TEXTS = ["", "x", 'say "hi"', "C:\\Program Files\\App\\", "%SystemRoot%\\system32", "Привет, мир", "日本語",
-              EMOJI + " beyond", "a;b=c[d]", "  blanks  ", "\\\\server\\share"]
+              EMOJI + " beyond", "a;b=c[d]", "  blanks  ", "\\\\server\\share", "\ufeffmark \uffff",
+              "escapes as text: \\n \\r \\0 \\x41 \\\\ \\\""]
 # A UTF-16 unit that is half of a pair, alone: the registry holds any units.
 TEXTS = SAFE_TEXTS + ["lone \udc00 low"]
 # Names that no .reg line can hold as they are (a line break; a half pair, which has no UTF-8 form): a subtree
