@@ -31,6 +31,7 @@ from wine_prefix import E2E_DIR, session, strip_wine_diagnostics
 
 sys.path.insert(0, str(E2E_DIR / "registry"))
 import reg_files  # noqa: E402
+from run import check_script_lines  # noqa: E402  (the registry suite's check of every line)
 
 SEED = 20261208
 WORK = "C:\\rsundo-work"
@@ -410,7 +411,9 @@ class UndoRoundTripTest(unittest.TestCase):
         source = work / "source.txt"
         source.write_bytes(report(machine))
         outputs = convert(self, self.prefix, place_report(self.prefix, source, WORK, "report.txt"))
-        removal = outputs["reg"].decode("utf-8", "surrogateescape")
+        removal = outputs["reg"].decode("utf-8")
+        for kind in ("reg", "mods", "restore", "undo"):
+            check_script_lines(self, kind, outputs[kind])
         for name in ("report.reg", "report_mods.reg", "report_restore.reg"):
             self.regedit_import(name)
         cleaned = self.exact_state()
