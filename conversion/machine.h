@@ -49,7 +49,9 @@ public:
   // Each returns the system's error code, 0 on success; on failure the outputs are left unchanged, except
   // that ERROR_MORE_DATA tells in data_len the room the data needs. Data is the value's bytes as the system
   // stores them (string types in UTF-16LE). reg_enum_value takes a null data buffer to tell the name, the type
-  // and the size of the data alone.
+  // and the size of the data alone. A name that has no UTF-8 form (it holds a UTF-16 unit that is half of a
+  // pair, alone) is not given: the enumeration of it fails with error_no_unicode_translation, and the next
+  // index goes on. Any text in its place would name another key or value.
   virtual long reg_open_key(win::reg_key root, const char* sub_key, std::uint32_t access, win::reg_key* key) = 0;
   virtual long reg_query_value(win::reg_key key, const char* name, std::uint32_t* type, unsigned char* data,
                                std::uint32_t* data_len) = 0;

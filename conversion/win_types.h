@@ -13,6 +13,7 @@ inline constexpr long error_access_denied = 5;
 inline constexpr long error_invalid_handle = 6;
 inline constexpr long error_more_data = 234;
 inline constexpr long error_no_more_items = 259;
+inline constexpr long error_no_unicode_translation = 1113;
 inline constexpr long error_no_system_resources = 1450;
 
 // Registry value types.

@@ -374,6 +374,7 @@ long enumerate_for(run_state& rs, registry_state& state, win::reg_key key) {
     std::uint32_t data_len = 0;
     // Names only: the data is read for the one value that matches.
     const long e = rs.sys->reg_enum_value(key, index, name, &type, nullptr, &data_len);
+    if (e == win::error_no_unicode_translation) continue;  // not the wanted name, which is UTF-8
     if (e != 0) return e;
     if (name != wanted) continue;
     for (;;) {

@@ -98,6 +98,10 @@ bool export_values(run_state& rs, win::reg_key key, const std::string& name, und
       section.append("\n");
       return true;
     }
+    if (status == win::error_no_unicode_translation) {
+      why = "a value of " + name + " has a name a .reg file cannot hold";
+      return false;
+    }
     if (status != 0) {
       why = "a value of " + name + " cannot be read: " + reason_of(rs, status);
       return false;
@@ -195,12 +199,12 @@ bool undo_key_subtree(run_state& rs, win::reg_key root, std::string_view sub_key
         stack.pop_back();
         continue;
       }
-      if (status != 0) {
+      if (status != 0 && status != win::error_no_unicode_translation) {
         why = "the sub-keys of " + f.name + " cannot be read: " + reason_of(rs, status);
         ok = false;
         break;
       }
-      if (find_first_char(sub_name, "\r\n") != std::string::npos) {
+      if (status != 0 || find_first_char(sub_name, "\r\n") != std::string::npos) {
         why = "a sub-key of " + f.name + " has a name a .reg file cannot hold";
         ok = false;
         break;

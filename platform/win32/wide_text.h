@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace resivex {
 
@@ -14,6 +15,16 @@ inline std::wstring wide_from_utf8(std::string_view text) {
   std::u16string wide;
   utf16_from_utf8(text, wide);
   return std::wstring(reinterpret_cast<const wchar_t*>(wide.data()), wide.size());
+}
+
+// False, with out unchanged, when the text has no UTF-8 form (a lone surrogate).
+inline bool exact_utf8_from_wide(std::wstring_view text, std::string& out) {
+  std::string converted;
+  if (!utf8_from_utf16(std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()), converted)) {
+    return false;
+  }
+  out = std::move(converted);
+  return true;
 }
 
 inline std::string utf8_from_wide(std::wstring_view text) {

@@ -22,6 +22,7 @@ static_assert(win::error_access_denied == ERROR_ACCESS_DENIED);
 static_assert(win::error_invalid_handle == ERROR_INVALID_HANDLE);
 static_assert(win::error_more_data == ERROR_MORE_DATA);
 static_assert(win::error_no_more_items == ERROR_NO_MORE_ITEMS);
+static_assert(win::error_no_unicode_translation == ERROR_NO_UNICODE_TRANSLATION);
 static_assert(win::error_no_system_resources == ERROR_NO_SYSTEM_RESOURCES);
 static_assert(win::reg_sz == REG_SZ && win::reg_expand_sz == REG_EXPAND_SZ && win::reg_binary == REG_BINARY);
 static_assert(win::reg_dword == REG_DWORD && win::reg_dword_big_endian == REG_DWORD_BIG_ENDIAN);
@@ -157,8 +158,8 @@ long win32_machine::reg_enum_key(win::reg_key key, std::uint32_t index, std::str
   wchar_t buffer[256];
   DWORD length = 256;
   const LONG status = RegEnumKeyExW(as_hkey(key), index, buffer, &length, nullptr, nullptr, nullptr, nullptr);
-  if (status == ERROR_SUCCESS) name = utf8_from_wide(std::wstring_view(buffer, length));
-  return status;
+  if (status != ERROR_SUCCESS) return status;
+  return exact_utf8_from_wide(std::wstring_view(buffer, length), name) ? ERROR_SUCCESS : ERROR_NO_UNICODE_TRANSLATION;
 }
 
 long win32_machine::reg_enum_value(win::reg_key key, std::uint32_t index, std::string& name, std::uint32_t* type,
@@ -171,7 +172,7 @@ long win32_machine::reg_enum_value(win::reg_key key, std::uint32_t index, std::s
   // data may be null: the size of the value's data is then told alone.
   const LONG status = RegEnumValueW(as_hkey(key), index, name_buffer_.data(), &nlen, nullptr, &t, data, &dlen);
   if (status == ERROR_SUCCESS) {
-    name = utf8_from_wide(std::wstring_view(name_buffer_.data(), nlen));
+    if (!exact_utf8_from_wide(std::wstring_view(name_buffer_.data(), nlen), name)) return ERROR_NO_UNICODE_TRANSLATION;
     *data_len = dlen;
     *type = t;
   } else if (status == ERROR_MORE_DATA && data != nullptr) {

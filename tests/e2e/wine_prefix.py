@@ -130,6 +130,16 @@ class WinePrefix:
             shutil.copy2(self.saved_registry / name, self.root / name)
         self.start_server()
 
+    def saved_registry_files(self):
+        """The texts of the registry files as the server has them now: it writes them on its way out, so it is
+        ended and started again (about 3 s)."""
+        self._server("-k")
+        self._server("-w")
+        texts = {name: (self.root / name).read_text(encoding="utf-8", errors="surrogateescape")
+                 for name in ("system.reg", "user.reg")}
+        self.start_server()
+        return texts
+
     def _server(self, flag):
         subprocess.run(["wineserver", flag], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                        timeout=120, check=False)

@@ -19,6 +19,13 @@ std::string upper(std::string_view s) {
   return out;
 }
 
+// A name held here that is not UTF-8 stands for one that the system holds with a UTF-16 unit that is half of a
+// pair, alone ("\xED\xA0\x80" for U+D800): like the system's, the enumeration does not give it.
+bool has_utf8_form(std::string_view name) {
+  std::u16string wide;
+  return utf16_from_utf8(name, wide);
+}
+
 const char* root_name(win::reg_key root) {
   if (root == win::hkey_classes_root) return "HKCR";
   if (root == win::hkey_current_user) return "HKCU";
@@ -169,6 +176,7 @@ long fake_machine::reg_enum_value(win::reg_key key, std::uint32_t index, std::st
   if (index >= values.size()) return win::error_no_more_items;
   auto it = values.begin();
   std::advance(it, index);
+  if (!has_utf8_form(it->first)) return win::error_no_unicode_translation;
   // As RegEnumValueW: without a data buffer only the size of the data is told.
   const std::size_t size = it->second.data.size();
   if (data != nullptr && size > *data_len) {
@@ -198,6 +206,7 @@ long fake_machine::reg_enum_key(win::reg_key key, std::uint32_t index, std::stri
   if (index >= children.size()) return win::error_no_more_items;
   auto it = children.begin();
   std::advance(it, index);
+  if (!has_utf8_form(it->second)) return win::error_no_unicode_translation;
   name = it->second;
   return 0;
 }

@@ -173,6 +173,16 @@ TEST_F(probe_test, a_value_the_lookup_cannot_read_is_found_by_the_enumeration_an
   EXPECT_FALSE(state_->found_by_enumeration);
 }
 
+TEST_F(probe_test, the_enumeration_passes_over_a_name_with_no_utf8_form) {
+  // "\xED\xA0\x80": a name that the system holds with half a UTF-16 pair, which the enumeration does not give.
+  machine_.set_value("HKLM\\Software\\Example", "A lone \xED\xA0\x80 unit", win::reg_binary, "a");
+  machine_.set_value("HKLM\\Software\\Example", "Odd", win::reg_binary, "e");
+  machine_.query_errors["HKLM\\Software\\Example\\Odd"] = 1;
+  EXPECT_EQ(value("HKLM\\Software\\Example\\Odd: 65\n"), 0);
+  EXPECT_TRUE(state_->found_by_enumeration);
+  EXPECT_EQ(std::string(rs_->value_data.get(), static_cast<std::size_t>(state_->data_len)), "e");
+}
+
 TEST_F(probe_test, the_enumeration_runs_only_where_it_can_change_the_answer) {
   for (int i = 0; i < 10; ++i) {
     std::string name = "v";

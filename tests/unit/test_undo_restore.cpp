@@ -110,6 +110,26 @@ TEST_F(undo_restore_test, a_key_whose_subtree_cannot_be_read_whole_is_not_remove
   EXPECT_EQ(body(undo()), "[HKEY_LOCAL_MACHINE\\Software\\Fine]\n\"v\"=\"x\"\n\n") << "nothing of the two others";
 }
 
+// "\xED\xA0\x80" is how a name stands here that the system holds with a UTF-16 unit that is half of a pair,
+// alone: it has no UTF-8 form, so no line of a script can name it.
+TEST_F(undo_restore_test, a_key_holding_a_name_with_no_utf8_form_is_not_removed) {
+  machine_.set_value("HKLM\\Software\\OddValue\\Deep", "lone \xED\xA0\x80 unit", win::reg_sz, sz(u"x"));
+  machine_.set_value("HKLM\\Software\\OddValue\\Deep", "lone \xEF\xBF\xBD unit", win::reg_sz, sz(u"y"));
+  machine_.set_value("HKLM\\Software\\OddKey\\lone \xED\xB0\x80 key", "v", win::reg_sz, sz(u"x"));
+  machine_.set_value("HKLM\\Software\\OddKey\\lone \xEF\xBF\xBD key", "v", win::reg_sz, sz(u"y"));
+  machine_.set_value("HKLM\\Software\\Fine", "lone \xEF\xBF\xBD", win::reg_sz, sz(u"x"));
+  run(section("Keys added:", 3, "HKLM\\Software\\OddValue\r\nHKLM\\Software\\OddKey\r\nHKLM\\Software\\Fine\r\n"));
+  EXPECT_EQ(body(removal()),
+            "; Remove keys added...\n; Any sub-key under the main key is also removed...\n \n"
+            "; Not removed: HKLM\\Software\\OddValue (its undo cannot be written: a value of "
+            "HKEY_LOCAL_MACHINE\\Software\\OddValue\\Deep has a name a .reg file cannot hold)\n"
+            "; Not removed: HKLM\\Software\\OddKey (its undo cannot be written: a sub-key of "
+            "HKEY_LOCAL_MACHINE\\Software\\OddKey has a name a .reg file cannot hold)\n"
+            "[-HKEY_LOCAL_MACHINE\\Software\\Fine]\n");
+  EXPECT_EQ(body(undo()), "[HKEY_LOCAL_MACHINE\\Software\\Fine]\n\"lone \xEF\xBF\xBD\"=\"x\"\n\n")
+      << "nothing of the two others: U+FFFD names other entries";
+}
+
 TEST_F(undo_restore_test, a_subtree_larger_than_memory_holds_is_written_whole_through_the_scratch_file) {
   std::string big(300000, 'x');
   for (int i = 0; i < 8; ++i) machine_.set_value("HKLM\\Software\\Huge", "v" + std::to_string(i), win::reg_binary, big);

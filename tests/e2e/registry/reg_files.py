@@ -49,7 +49,7 @@ def _unquote(text, i):
 
 
 def _wide(text):
-    return text.encode("utf-16-le")
+    return text.encode("utf-16-le", "surrogatepass")
 
 
 def _string_bytes(text):
@@ -135,7 +135,7 @@ def script_operations(data):
 def parse_export(data, state=None):
     """Adds the keys and values of an export by regedit /e (UTF-16) to state, and returns it."""
     state = {} if state is None else state
-    text = data.decode("utf-16")
+    text = data.decode("utf-16", "surrogatepass")  # the registry holds any UTF-16 units, paired or not
     key = None
     for line in logical_lines(text.lstrip("\ufeff")):
         if line.startswith("[") and line.endswith("]"):
@@ -209,3 +209,97 @@ def unmet_effects(model, state):
             elif want is not None and have != want:
                 out.append("%s\\%s: %r, not %r" % (key, want[0], have, want))
     return out
+
+
+# --- Wine's own registry files -------------------------------------------------------------------------------
+# regedit's export is not exact for every string value (it writes a REG_SZ as text without its last unit, whatever
+# that unit is, and cannot show an odd byte count); the files that wineserver writes hold every value's type and
+# bytes. Their form: "[path] time" key lines relative to the file's hive, '#' lines of the key, value lines
+# ("name"= or @=) holding "text" or str(TYPE):"text" (strings with their terminator), dword:, hex: or hex(TYPE):;
+# a key that holds sub-keys and no value has no line of its own. In text, "\" escapes: \xHHHH (a UTF-16 unit, up
+# to four digits), octal \NNN, C escapes, or the next character.
+_C_ESCAPES = {"a": 7, "b": 8, "t": 9, "n": 10, "v": 11, "f": 12, "r": 13, "e": 27}
+
+
+def _wine_unescape(text, i, end_chars):
+    """(UTF-16 units, index of the character in end_chars that ends them) of escaped text from text[i]."""
+    units = []
+    while text[i] not in end_chars:
+        c = text[i]
+        i += 1
+        if c != "\\":
+            units.extend(memoryview(_wide(c)).cast("H"))
+            continue
+        c = text[i]
+        if c == "x":
+            j = i + 1
+            while j < len(text) and j < i + 5 and text[j] in "0123456789abcdefABCDEF":
+                j += 1
+            units.append(int(text[i + 1:j], 16))
+            i = j
+        elif c in "01234567":
+            j = i
+            while j < len(text) and j < i + 3 and text[j] in "01234567":
+                j += 1
+            units.append(int(text[i:j], 8))
+            i = j
+        else:
+            units.append(_C_ESCAPES.get(c, ord(c)))
+            i += 1
+    return units, i
+
+
+def _units_bytes(units):
+    return b"".join(u.to_bytes(2, "little") for u in units)
+
+
+def parse_wine_registry(text, hive, below):
+    """The keys of a wineserver registry file (user.reg: hive HKEY_CURRENT_USER, system.reg: HKEY_LOCAL_MACHINE)
+    at or below the path `below` (relative to the hive), as a state with every value's exact type and bytes. Unlike
+    the states of the exports, the default value has the empty name here: a value may be named "@"."""
+    state = {}
+    below = below.upper()
+    key = None
+    lines = text.split("\n")
+    i = 0
+    while i < len(lines):
+        line = lines[i]
+        i += 1
+        while line.endswith("\\") and not line.startswith("[") and i < len(lines):
+            line = line[:-1] + lines[i].lstrip()
+            i += 1
+        if line.startswith("["):
+            units, _ = _wine_unescape(line, 1, "]")
+            path = _units_bytes(units).decode("utf-16-le", "surrogatepass")
+            key = None
+            if path.upper() == below or path.upper().startswith(below + "\\"):
+                key = canonical_key(hive + "\\" + path)
+                state.setdefault(key, {})
+                # A key that holds no value but sub-keys is not written: its sub-keys' lines stand for it.
+                parent = key
+                while len(parent) > len(hive) + 1 + len(below):
+                    parent = parent.rsplit("\\", 1)[0]
+                    state.setdefault(parent, {})
+            continue
+        if key is None or not line.startswith(('"', "@")):
+            continue
+        if line.startswith("@="):
+            name, rest = "", line[2:]
+        else:
+            units, end = _wine_unescape(line, 1, '"')
+            name = _units_bytes(units).decode("utf-16-le", "surrogatepass")
+            rest = line[end + 2:]  # after the quote and the "="
+        m = re.match(r'^(?:str\(([0-9a-f]+)\):)?"', rest)
+        if m:
+            units, _ = _wine_unescape(rest, m.end(), '"')
+            kind, data = int(m.group(1) or "1", 16), _units_bytes(units + [0])
+        elif rest.startswith("dword:"):
+            kind, data = REG_DWORD, int(rest[6:], 16).to_bytes(4, "little")
+        else:
+            m = re.match(r"^hex(?:\(([0-9a-f]+)\))?:(.*)$", rest)
+            if not m:
+                raise ValueError("unknown data in a registry file: %r" % line)
+            body = m.group(2).replace(" ", "")
+            kind, data = int(m.group(1), 16) if m.group(1) else REG_BINARY, bytes.fromhex(body.replace(",", ""))
+        state[key][name.lower()] = (name, kind, data)
+    return state
