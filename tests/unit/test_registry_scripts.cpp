@@ -208,6 +208,23 @@ TEST_F(registry_script_test, a_question_mark_in_an_ansi_report_may_stand_for_a_l
   EXPECT_EQ(reset(), reset_header() + mods_banner + "[HKEY_LOCAL_MACHINE\\Software\\K]\n\"Sz\"=\"why?\"\n");
 }
 
+TEST_F(registry_script_test, a_3f_byte_of_a_multi_string_in_hex_in_an_ansi_report_may_stand_for_a_lost_character) {
+  // Regshot 1.9.0 shows a multi-string as the bytes it read; its ANSI build read them as ANSI, with "?" (3F)
+  // for a character its code page cannot hold. Only a Unicode build's bytes are the value's own.
+  machine_.set_value("HKLM\\Software\\K", "Lost", win::reg_multi_sz, std::string("a\0\0", 3));
+  machine_.set_value("HKLM\\Software\\K", "Kept", win::reg_multi_sz, std::string("a\0\0", 3));
+  write_file("report.txt", "Regshot 1.9.0 x64 ANSI\r\nComments: \r\n" +
+                               section("Values modified:", 2,
+                                       "HKLM\\Software\\K\\Lost:  3F 3F 00 62 00 00\r\nHKLM\\Software\\K\\Lost:  61 00 00\r\n"
+                                       "HKLM\\Software\\K\\Kept:  E9 00 62 00 00\r\nHKLM\\Software\\K\\Kept:  61 00 00\r\n") +
+                               dashes + "Total changes: 2\r\n" + dashes);
+  ASSERT_EQ(convert(path("report.txt")).how, run_result::outcome::completed);
+  EXPECT_EQ(reset(), reset_header() + mods_banner +
+                         "; Not reset: HKLM\\Software\\K\\Lost (its old data holds \"?\", which Regshot's ANSI build "
+                         "writes for a character its code page cannot hold)\n"
+                         "[HKEY_LOCAL_MACHINE\\Software\\K]\n\"Kept\"=hex(7):E9,00,00,00,62,00,00,00,00,00\n");
+}
+
 TEST_F(registry_script_test, a_value_named_default_is_not_the_keys_default_value) {
   // PowerShell creates a value named "(Default)" for one who meant the default; Regshot shows the default
   // value only as "Key\\: data".
