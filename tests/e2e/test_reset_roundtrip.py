@@ -11,8 +11,15 @@ What the notation cannot tell, so that no reset is wanted (the value must stay a
 (its NULs shown as blanks), data that Regshot 1.9.1 cut (OutMaxBinaryBytes, " ..."), a "?" of string data in an
 ANSI report (a character its code page could not hold, or a real "?"), a string shown as hex bytes (the program
 does not read strings from bytes), a REG_DWORD_BIG_ENDIAN, REG_NONE and types of no name (not processed), an entry
-longer than the program reads, a character with no UTF-8 form. Left open by what is known of Regshot and judged
-here: a REG_SZ without its terminator is shown as a terminated one ("abc"); the program writes the terminated form.
+longer than the program reads, a character with no UTF-8 form. Written right or left, never wrong: string entries
+that 1.9 broke at a telling place (at exactly 1,000 or 2,000 units, inside a pair of UTF-16 units, around or across
+a line break of the data). Left open by what is known of Regshot and judged here: a REG_SZ without its terminator
+is shown as a terminated one ("abc"); the program writes the terminated form. Not known: how Regshot shows a DWORD
+or QWORD of another length, a string type's data of an odd length in an ANSI build, and whether OutMaxBinaryBytes
+cuts other hex data than that of REG_BINARY and the types of no name (here: all of it).
+
+Known wrong (expected failures): a value whose type changed after the report (the program takes the live type for
+the old one), and a 1.9.1 multi-string one of whose strings holds '", "'.
 """
 
 import random
