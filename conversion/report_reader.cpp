@@ -484,6 +484,7 @@ entry_status report_reader::read_entry(entry_kind kind, char (&buf)[line_capacit
     // is never taken as open, so that one malformed line cannot swallow the section.
     const bool has_string = std::string_view(buf, n).find(": \"") != std::string_view::npos;
     bool open = has_string && !flags.cut && (n == 0 || buf[n - 1] != '"');
+    bool broke = false;
     while (had_lf) {
       if (!open && next_plainly_starts_with_hive()) break;
       const text_line* next = peek(0);
@@ -494,6 +495,7 @@ entry_status report_reader::read_entry(entry_kind kind, char (&buf)[line_capacit
                          (!open && starts_with_hive(next->text)))) {
         break;  // blank lines between entries
       }
+      broke = true;
       for (std::size_t b = 0; b < blanks; ++b) {
         append(ending);
         ending = peek(0)->had_cr ? "\r\n" : "\n";
@@ -510,6 +512,7 @@ entry_status report_reader::read_entry(entry_kind kind, char (&buf)[line_capacit
       open = has_string && !flags.cut && next->text.back() != '"';  // the piece is not empty: blanks went first
       pop();
     }
+    if (broke && joins_wrapped_ && utf16_length(std::string_view(buf, n)) > wrap_length) flags.breaks_unsure = true;
   }
   if (!flags.cut) {
     if (n < buffer_room) buf[n++] = '\n';

@@ -30,7 +30,11 @@ struct line_flags {
   bool lossy = false;    // held what names no character: a lone UTF-16 surrogate, bytes that are no text of
                          // the ANSI code page or no UTF-8 (each shown as U+FFFD)
   bool had_nul = false;  // held NUL characters (each replaced by 0x01)
-  bool damaged() const { return cut || lossy || had_nul; }
+  // Held line breaks of its data and was longer than 1000 characters: Regshot 1.9 counts its breaks from the
+  // entry's start, across the data's, and the lines are joined by their own lengths, so a break of Regshot's
+  // may have been kept as the data's (or the other way round).
+  bool breaks_unsure = false;
+  bool damaged() const { return cut || lossy || had_nul || breaks_unsure; }
 };
 
 enum class report_encoding { ansi, utf16le, utf8 };

@@ -387,6 +387,11 @@ int encode_multi_string(run_state& rs) {
   // Regshot 1.9.0 shows the value's bytes: UTF-16 in its Unicode build's reports, ANSI in its ANSI build's.
   // They become the script's form (the text between is UTF-8, NULs and all).
   const bool wide_report = rs.report != nullptr && rs.report->encoding() != report_encoding::ansi;
+  // The ANSI build read the strings as ANSI: a 3F byte may be the "?" it put for a character its code page lacks.
+  if (!wide_report && state.bytes.find('?') != std::string::npos) {
+    state.unrestorable = unrestorable::question_mark;
+    return 0;
+  }
   if (wide_report && state.bytes.size() % 2 != 0) {
     state.unrestorable = unrestorable::other_form;
     return 0;

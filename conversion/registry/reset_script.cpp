@@ -41,6 +41,10 @@ bool excluded(const run_state& rs, std::string_view line) {
 const char* damage_reason(const line_flags& f) {
   if (f.cut) return "its entry in the report is longer than this program reads";
   if (f.lossy) return "its entry in the report holds what names no character";
+  if (f.breaks_unsure) {
+    return "its data holds line breaks and its entry is longer than 1000 characters, where Regshot breaks lines "
+           "too";
+  }
   return "its entry in the report holds NUL characters";
 }
 

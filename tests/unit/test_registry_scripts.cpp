@@ -159,6 +159,28 @@ TEST_F(registry_script_test, an_old_line_of_exactly_1000_characters_resets_nothi
                          no_resets);
 }
 
+TEST_F(registry_script_test, a_long_entry_whose_data_holds_line_breaks_resets_nothing) {
+  // Regshot 1.9 breaks an entry after every 1000 characters counted from its start, across the line breaks
+  // of its data: the piece after a data break ends with a break of Regshot's at any length, which reads as
+  // the data's. Written back, the value would gain a line break its data never held.
+  machine_.set_value("HKLM\\Software\\K", "Text", win::reg_sz, sz_data);
+  machine_.set_value("HKLM\\Software\\K", "Short", win::reg_sz, sz_data);
+  const std::string head = "HKLM\\Software\\K\\Text: \"";
+  const std::string entry = head + std::string(500, 'c') + "\r\n" + std::string(700, 'd') + "\"";
+  const std::string shown = entry.substr(0, 1000) + "\r\n" + entry.substr(1000);  // Regshot's break
+  write_file("report.txt", "Regshot 1.9.1 x64 ANSI\r\nComments: \r\n" +
+                               section("Values modified:", 2,
+                                       shown + "\r\nHKLM\\Software\\K\\Text: \"x\"\r\n"
+                                       "HKLM\\Software\\K\\Short: \"one\r\ntwo\"\r\nHKLM\\Software\\K\\Short: \"x\"\r\n") +
+                               dashes + "Total changes: 2\r\n" + dashes);
+  ASSERT_EQ(convert(path("report.txt")).how, run_result::outcome::completed);
+  EXPECT_EQ(reset(), reset_header() + mods_banner +
+                         "; Not reset: HKLM\\Software\\K\\Text (its data holds line breaks and its entry is longer "
+                         "than 1000 characters, where Regshot breaks lines too)\n"
+                         "[HKEY_LOCAL_MACHINE\\Software\\K]\n\"Short\"=hex(1):6F,00,6E,00,65,00,0D,00,0A,00,74,00,77,00,6F,"
+                         "00,00,00\n");
+}
+
 TEST_F(registry_script_test, a_question_mark_in_an_ansi_report_may_stand_for_a_lost_character) {
   // Regshot's ANSI build writes "?" for a character that its code page cannot hold ("Privet" in Cyrillic
   // letters comes out as "??????"): written back, the "?" would replace the user's text.
@@ -184,6 +206,23 @@ TEST_F(registry_script_test, a_question_mark_in_an_ansi_report_may_stand_for_a_l
   for (char c : body) bytes += {c, '\0'};
   ASSERT_EQ(convert(write_file("report.txt", bytes)).how, run_result::outcome::completed);
   EXPECT_EQ(reset(), reset_header() + mods_banner + "[HKEY_LOCAL_MACHINE\\Software\\K]\n\"Sz\"=\"why?\"\n");
+}
+
+TEST_F(registry_script_test, a_3f_byte_of_a_multi_string_in_hex_in_an_ansi_report_may_stand_for_a_lost_character) {
+  // Regshot 1.9.0 shows a multi-string as the bytes it read; its ANSI build read them as ANSI, with "?" (3F)
+  // for a character its code page cannot hold. Only a Unicode build's bytes are the value's own.
+  machine_.set_value("HKLM\\Software\\K", "Lost", win::reg_multi_sz, std::string("a\0\0", 3));
+  machine_.set_value("HKLM\\Software\\K", "Kept", win::reg_multi_sz, std::string("a\0\0", 3));
+  write_file("report.txt", "Regshot 1.9.0 x64 ANSI\r\nComments: \r\n" +
+                               section("Values modified:", 2,
+                                       "HKLM\\Software\\K\\Lost:  3F 3F 00 62 00 00\r\nHKLM\\Software\\K\\Lost:  61 00 00\r\n"
+                                       "HKLM\\Software\\K\\Kept:  E9 00 62 00 00\r\nHKLM\\Software\\K\\Kept:  61 00 00\r\n") +
+                               dashes + "Total changes: 2\r\n" + dashes);
+  ASSERT_EQ(convert(path("report.txt")).how, run_result::outcome::completed);
+  EXPECT_EQ(reset(), reset_header() + mods_banner +
+                         "; Not reset: HKLM\\Software\\K\\Lost (its old data holds \"?\", which Regshot's ANSI build "
+                         "writes for a character its code page cannot hold)\n"
+                         "[HKEY_LOCAL_MACHINE\\Software\\K]\n\"Kept\"=hex(7):E9,00,00,00,62,00,00,00,00,00\n");
 }
 
 TEST_F(registry_script_test, a_value_named_default_is_not_the_keys_default_value) {
