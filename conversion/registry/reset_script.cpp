@@ -112,6 +112,41 @@ bool names_same_value(std::string_view old_line, const value_split& s, std::stri
   return new_start <= new_line.size() && new_line.substr(new_start, length) == old_line.substr(start, length);
 }
 
+// The data that the pair's new line shows (names_same_value has found the same key, name and separator in it).
+std::string_view new_data(const value_split& s, std::string_view new_line) {
+  const std::string_view body = entry_body(new_line);
+  std::size_t at = static_cast<std::size_t>(key_start_of(new_line)) +
+                   static_cast<std::size_t>(s.name_end + 1 - s.key_start);
+  if (at < body.size() && body[at] == ' ') ++at;
+  return body.substr(std::min(at, body.size()));
+}
+
+bool all_hex_digits(std::string_view s) {
+  for (char c : s) {
+    if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'))) return false;
+  }
+  return !s.empty();
+}
+
+// Whether the value is now of another type than the report shows for it: the new line's notation is one that
+// Regshot never writes for the value's present type (a quoted text for a number or bytes, a number for a
+// string or bytes, bytes for a DWORD of four bytes). The value was given another type after the report, and
+// its old data read as data of the present type would be another value's bytes. Where the notation is shared
+// by several types (bytes, an empty value) nothing can be told, and nothing is judged.
+bool retyped_since_report(std::uint32_t type, int live_length, std::string_view shown) {
+  const bool text_type = type == win::reg_sz || type == win::reg_expand_sz || type == win::reg_multi_sz;
+  const bool dword = type == win::reg_dword || type == win::reg_dword_big_endian;
+  if (shown.empty() || shown == "(NULL!)") return false;
+  if (shown.front() == '"') return !text_type;
+  if (shown.front() == '\'') return type != win::reg_multi_sz;
+  if (shown.size() == 10 && shown.substr(0, 2) == "0x" && all_hex_digits(shown.substr(2))) return !dword;
+  if (shown.size() == 18 && shown.substr(0, 2) == "0x" && all_hex_digits(shown.substr(2))) {
+    return type != win::reg_qword;
+  }
+  // Bytes: every type but a string or a DWORD of four bytes may show so.
+  return dword && live_length == 4;
+}
+
 void handle_entry(run_state& rs, registry_state& state) {
   clear_work_buffers(rs);
   rs.line_len = strip_prefix(rs, rs.line_buf, "Old: ");
@@ -156,6 +191,12 @@ void handle_entry(run_state& rs, registry_state& state) {
   }
   if (!names_same_value(line, s, std::string_view(rs.line_buf2, ::strnlen(rs.line_buf2, line_capacity)))) {
     write_not_reset_comment(rs, value_label(line, s), "the line after it in the report names another value");
+    ++tally.unsafe;
+    return;
+  }
+  if (retyped_since_report(state.value_type, state.data_len,
+                           new_data(s, std::string_view(rs.line_buf2, ::strnlen(rs.line_buf2, line_capacity))))) {
+    write_not_reset_comment(rs, value_label(line, s), "it has been given another type since the report");
     ++tally.unsafe;
     return;
   }

@@ -225,6 +225,37 @@ TEST_F(registry_script_test, a_3f_byte_of_a_multi_string_in_hex_in_an_ansi_repor
                          "[HKEY_LOCAL_MACHINE\\Software\\K]\n\"Kept\"=hex(7):E9,00,00,00,62,00,00,00,00,00\n");
 }
 
+TEST_F(registry_script_test, a_value_given_another_type_since_the_report_is_not_reset) {
+  // A pair shows one type (a type change between the snapshots is a deletion and an addition). When the value
+  // holds another type now, its old data read as the present type would be other bytes: a QWORD's eight bytes
+  // as a DWORD, a number or a text as bytes. The new line's notation tells where Regshot never writes it so.
+  machine_.set_value("HKLM\\Software\\R", "Q", win::reg_dword, std::string("\x09\0\0\0", 4));
+  machine_.set_value("HKLM\\Software\\R", "S", win::reg_binary, "\xAA\xBB");
+  machine_.set_value("HKLM\\Software\\R", "N", win::reg_sz, sz_data);
+  machine_.set_value("HKLM\\Software\\R", "W", win::reg_dword, std::string("\x05\0\0\0", 4));
+  machine_.set_value("HKLM\\Software\\R", "L", win::reg_dword, std::string("\x01\0\0\0\0\0\0\0", 8));
+  write_file("report.txt", "Regshot 1.9.0 x64 ANSI\r\nComments: \r\n" +
+                               section("Values modified:", 5,
+                                       "HKLM\\Software\\R\\Q:  01 02 03 04 05 06 07 08\r\n"
+                                       "HKLM\\Software\\R\\Q:  01 02 03 04 05 06 07 09\r\n"
+                                       "HKLM\\Software\\R\\S: \"old\"\r\nHKLM\\Software\\R\\S: \"new\"\r\n"
+                                       "HKLM\\Software\\R\\N: 0x00000001\r\nHKLM\\Software\\R\\N: 0x00000002\r\n"
+                                       "HKLM\\Software\\R\\W:  01 02 03 04 05 06 07 08\r\n"
+                                       "HKLM\\Software\\R\\W: 0x00000005\r\n"
+                                       "HKLM\\Software\\R\\L:  02 00 00 00 00 00 00 00\r\n"
+                                       "HKLM\\Software\\R\\L:  01 00 00 00 00 00 00 00\r\n") +
+                               dashes + "Total changes: 5\r\n" + dashes);
+  ASSERT_EQ(convert(path("report.txt")).how, run_result::outcome::completed);
+  const std::string retyped = " (it has been given another type since the report)\n";
+  // W and L were DWORDs of eight bytes when the report was made (the one of four bytes since): their old
+  // bytes are a DWORD's.
+  EXPECT_EQ(reset(), reset_header() + mods_banner + "; Not reset: HKLM\\Software\\R\\Q" + retyped +
+                         "; Not reset: HKLM\\Software\\R\\S" + retyped + "; Not reset: HKLM\\Software\\R\\N" +
+                         retyped +
+                         "[HKEY_LOCAL_MACHINE\\Software\\R]\n\"W\"=hex(4):01,02,03,04,05,06,07,08\n"
+                         "[HKEY_LOCAL_MACHINE\\Software\\R]\n\"L\"=hex(4):02,00,00,00,00,00,00,00\n");
+}
+
 TEST_F(registry_script_test, a_value_named_default_is_not_the_keys_default_value) {
   // PowerShell creates a value named "(Default)" for one who meant the default; Regshot shows the default
   // value only as "Key\\: data".
