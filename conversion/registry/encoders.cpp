@@ -24,12 +24,6 @@ int hex_digit(char c) {
   return -1;
 }
 
-bool all_hex(std::string_view s) {
-  for (char c : s) {
-    if (hex_digit(c) < 0) return false;
-  }
-  return !s.empty();
-}
 
 // The old data of the entry: after the separator up to the end of the entry.
 std::string_view old_data(const run_state& rs, const registry_state& state) {
@@ -249,6 +243,14 @@ void append_exact_value(std::string& out, std::string_view name_part, std::uint3
   append_hex_list(out, bytes, utf16_length(std::string_view(out).substr(at)));
 }
 
+bool is_regshot_number(std::string_view data, std::size_t digits) {
+  if (data.size() != digits + 2 || data.substr(0, 2) != "0x") return false;
+  for (char c : data.substr(2)) {
+    if (hex_digit(c) < 0) return false;
+  }
+  return true;
+}
+
 bool parse_hex_bytes(std::string_view text, std::string& bytes, bool& cut) {
   bytes.clear();
   cut = false;
@@ -331,7 +333,7 @@ int encode_binary(run_state& rs) {
 int encode_dword(run_state& rs) {
   registry_state& state = begin_encoding(rs);
   const std::string_view d = old_data(rs, state);
-  if (d.size() == 10 && d.substr(0, 2) == "0x" && all_hex(d.substr(2))) {
+  if (is_regshot_number(d, 8)) {
     compose_plain(rs, state, "dword:" + std::string(d.substr(2)));
     return 0;
   }
@@ -344,7 +346,7 @@ int encode_dword(run_state& rs) {
 int encode_qword(run_state& rs) {
   registry_state& state = begin_encoding(rs);
   const std::string_view d = old_data(rs, state);
-  if (d.size() == 18 && d.substr(0, 2) == "0x" && all_hex(d.substr(2))) {
+  if (is_regshot_number(d, 16)) {
     // Regshot 1.9.1 writes the number: its bytes go least significant first.
     state.bytes.clear();
     for (std::size_t i = 16; i >= 2; i -= 2) {

@@ -58,4 +58,8 @@ int encode_qword(run_state& rs);          // REG_QWORD
 // when Regshot cut the data and ended it with " ...". False when the text is not such a list.
 bool parse_hex_bytes(std::string_view text, std::string& bytes, bool& cut);
 
+// Whether the data is a number as Regshot writes one: "0x" and exactly `digits` hex digits (0x%08X for a
+// DWORD, 0x%016X for Regshot 1.9.1's QWORD).
+bool is_regshot_number(std::string_view data, std::size_t digits);
+
 }  // namespace resivex

@@ -23,6 +23,19 @@ std::string reason_of(run_state& rs, long code) {
   return text;
 }
 
+// The report's key path as its hive and the key below it (no backslash at its end).
+bool split_report_path(std::string_view path, const hive_name*& hive, std::string_view& sub_key, std::string& why) {
+  const std::size_t hive_end = std::min(path.find('\\'), path.size());
+  hive = find_hive(path.substr(0, hive_end));
+  if (hive == nullptr) {
+    why = "its hive is none that this program knows";
+    return false;
+  }
+  sub_key = hive_end < path.size() ? path.substr(hive_end + 1) : std::string_view();
+  while (!sub_key.empty() && sub_key.back() == '\\') sub_key.remove_suffix(1);
+  return true;
+}
+
 }  // namespace
 
 bool regedit_key_name(std::string_view system_name, std::string& out) {
@@ -72,27 +85,17 @@ bool resolve_key_name(run_state& rs, win::reg_key root, std::string_view sub_key
 }
 
 bool resolve_report_key(run_state& rs, std::string_view path, std::string& out, std::string& why) {
-  const std::size_t hive_end = std::min(path.find('\\'), path.size());
-  const hive_name* hive = find_hive(path.substr(0, hive_end));
-  if (hive == nullptr) {
-    why = "its hive is none that this program knows";
-    return false;
-  }
-  std::string_view sub_key = hive_end < path.size() ? path.substr(hive_end + 1) : std::string_view();
-  while (!sub_key.empty() && sub_key.back() == '\\') sub_key.remove_suffix(1);
+  const hive_name* hive = nullptr;
+  std::string_view sub_key;
+  if (!split_report_path(path, hive, sub_key, why)) return false;
   return resolve_key_name(rs, hive->root, sub_key, out, why);
 }
 
 bool resolve_missing_key(run_state& rs, std::string_view path, std::string& out, std::string& created,
                          std::string& why) {
-  const std::size_t hive_end = std::min(path.find('\\'), path.size());
-  const hive_name* hive = find_hive(path.substr(0, hive_end));
-  if (hive == nullptr) {
-    why = "its hive is none that this program knows";
-    return false;
-  }
-  std::string_view sub_key = hive_end < path.size() ? path.substr(hive_end + 1) : std::string_view();
-  while (!sub_key.empty() && sub_key.back() == '\\') sub_key.remove_suffix(1);
+  const hive_name* hive = nullptr;
+  std::string_view sub_key;
+  if (!split_report_path(path, hive, sub_key, why)) return false;
   registry_state& state = registry_of(rs);
   // From the key itself up to the hive: the first that opens is the nearest existing ancestor.
   for (std::size_t end = sub_key.size();;) {

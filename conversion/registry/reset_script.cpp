@@ -121,13 +121,6 @@ std::string_view new_data(const value_split& s, std::string_view new_line) {
   return body.substr(std::min(at, body.size()));
 }
 
-bool all_hex_digits(std::string_view s) {
-  for (char c : s) {
-    if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'))) return false;
-  }
-  return !s.empty();
-}
-
 // Whether the value is now of another type than the report shows for it: the new line's notation is one that
 // Regshot never writes for the value's present type (a quoted text for a number or bytes, a number for a
 // string or bytes, bytes for a DWORD of four bytes). The value was given another type after the report, and
@@ -139,10 +132,8 @@ bool retyped_since_report(std::uint32_t type, int live_length, std::string_view 
   if (shown.empty() || shown == "(NULL!)") return false;
   if (shown.front() == '"') return !text_type;
   if (shown.front() == '\'') return type != win::reg_multi_sz;
-  if (shown.size() == 10 && shown.substr(0, 2) == "0x" && all_hex_digits(shown.substr(2))) return !dword;
-  if (shown.size() == 18 && shown.substr(0, 2) == "0x" && all_hex_digits(shown.substr(2))) {
-    return type != win::reg_qword;
-  }
+  if (is_regshot_number(shown, 8)) return !dword;
+  if (is_regshot_number(shown, 16)) return type != win::reg_qword;
   // Bytes: every type but a string or a DWORD of four bytes may show so.
   return dword && live_length == 4;
 }

@@ -99,12 +99,6 @@ bool names_lost_character(const run_state& rs, std::string_view resolved, const 
 
 restore_data restore_data_of(std::string_view d, bool ansi_report) {
   restore_data r;
-  const auto hex = [](std::string_view s) {
-    for (char c : s) {
-      if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'))) return false;
-    }
-    return !s.empty();
-  };
   std::string bytes;
   if (d.empty() || d == "(NULL!)") {
     r.writable = true;
@@ -149,14 +143,14 @@ restore_data restore_data_of(std::string_view d, bool ansi_report) {
     append_hex_list(r.data, bytes, 0);
     return r;
   }
-  if (d.size() == 10 && d.substr(0, 2) == "0x" && hex(d.substr(2))) {
+  if (is_regshot_number(d, 8)) {
     r.writable = true;
     r.type = win::reg_dword;
     r.data = "dword:" + std::string(d.substr(2));
     r.why = dword_alike;
     return r;
   }
-  if (d.size() == 18 && d.substr(0, 2) == "0x" && hex(d.substr(2))) {
+  if (is_regshot_number(d, 16)) {
     // Only Regshot 1.9.1 writes a number of sixteen digits, and only for a REG_QWORD: least significant first.
     for (std::size_t i = 16; i >= 2; i -= 2) {
       bytes += static_cast<char>(std::stoi(std::string(d.substr(i, 2)), nullptr, 16));

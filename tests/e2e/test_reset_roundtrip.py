@@ -33,6 +33,7 @@ from wine_prefix import E2E_DIR, session, strip_wine_diagnostics
 
 sys.path.insert(0, str(E2E_DIR / "registry"))
 import reg_files  # noqa: E402
+from reg_files import utf16, well_formed_multi, well_formed_string  # noqa: E402
 from run import check_script_lines  # noqa: E402
 
 SEED = 20261209
@@ -58,22 +59,8 @@ TEXTS = ["", "x", 'say "hi"', '"', '""', "C:\\Program Files\\App\\", "ends\\", "
          "a\", \"b", "quote\" at end\""]
 
 
-def utf16(text):
-    return text.encode("utf-16-le", "surrogatepass")
 
 
-def well_formed_string(data):
-    return len(data) >= 2 and len(data) % 2 == 0 and data[-2:] == b"\0\0" and b"\0\0" not in pairs(data[:-2])
-
-
-def well_formed_multi(data):
-    if len(data) < 4 or len(data) % 2 or data[-4:] != b"\0\0\0\0":
-        return False
-    return all(part for part in data[:-4].decode("utf-16-le", "surrogatepass").split("\0"))
-
-
-def pairs(data):
-    return [data[i:i + 2] for i in range(0, len(data), 2)]
 
 
 def ansi(text):

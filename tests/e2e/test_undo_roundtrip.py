@@ -31,6 +31,7 @@ from wine_prefix import E2E_DIR, session, strip_wine_diagnostics
 
 sys.path.insert(0, str(E2E_DIR / "registry"))
 import reg_files  # noqa: E402
+from reg_files import utf16, well_formed_multi, well_formed_string  # noqa: E402
 from run import check_script_lines  # noqa: E402  (the registry suite's check of every line)
 
 SEED = 20261208
@@ -58,9 +59,6 @@ TEXTS = SAFE_TEXTS + ["lone \udc00 low"]
 # holding one cannot be put back whole, so its key is not removed.
 UNHOLDABLE = [("line\nbreak", None), ("lone \ud800 high", None), (None, "lone \udbff key")]
 
-
-def utf16(text):
-    return text.encode("utf-16-le", "surrogatepass")
 
 
 DATA_KINDS = 22
@@ -242,18 +240,7 @@ class Machine:
         return None
 
 
-def well_formed_string(data):
-    return len(data) >= 2 and len(data) % 2 == 0 and data[-2:] == b"\0\0" and b"\0\0" not in pairs(data[:-2])
 
-
-def well_formed_multi(data):
-    if len(data) < 4 or len(data) % 2 or data[-4:] != b"\0\0\0\0":
-        return False
-    return all(part for part in data[:-4].decode("utf-16-le", "surrogatepass").split("\0"))
-
-
-def pairs(data):
-    return [data[i:i + 2] for i in range(0, len(data), 2)]
 
 
 # --- the .reg file of the set-up ------------------------------------------------------------------------------

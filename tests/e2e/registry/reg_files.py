@@ -12,6 +12,27 @@ import re
 REG_SZ, REG_EXPAND_SZ, REG_BINARY, REG_DWORD, REG_MULTI_SZ = 1, 2, 3, 4, 7
 CURRENT_USER_SID = "HKEY_USERS\\S-1-5-21-0-0-0-1000"
 
+
+def utf16(text):
+    """The text's UTF-16LE bytes, as the registry holds string data (lone surrogates kept)."""
+    return text.encode("utf-16-le", "surrogatepass")
+
+
+def pairs(data):
+    return [data[i:i + 2] for i in range(0, len(data), 2)]
+
+
+def well_formed_string(data):
+    """Whether string data is one string and its terminator, as Regshot shows a string in quotes."""
+    return len(data) >= 2 and len(data) % 2 == 0 and data[-2:] == b"\0\0" and b"\0\0" not in pairs(data[:-2])
+
+
+def well_formed_multi(data):
+    """Whether multi-string data is non-empty strings, each terminated, and the list's end."""
+    if len(data) < 4 or len(data) % 2 or data[-4:] != b"\0\0\0\0":
+        return False
+    return all(part for part in data[:-4].decode("utf-16-le", "surrogatepass").split("\0"))
+
 # A line that regedit accepts, of the kinds the scripts under test hold: a header, a comment, a line holding at
 # most one blank, a key line (long hive names only), a value line, or the continuation of a hex list (two
 # blanks, as regedit writes it; a line that goes on ends with a comma and a backslash).
