@@ -79,36 +79,9 @@ void handle_keys_added(run_state& rs) {
   for (int handled = 0; handled < announced; ++handled) {
     if (read_report_entry(rs, entry_kind::registry) != entry_status::entry) return;
     count_entry(tally, report_section::keys_added);
-    if (rs.line_state.damaged()) {
-      ++tally.unsafe;  // the text is not the key's real path
-      continue;
-    }
-    const std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
-    state.key_start = key_start_of(line);
-    const std::size_t start = static_cast<std::size_t>(state.key_start);
-    // Regshot escapes nothing, and a key's name may hold a TAB: the path runs to the line end. Ended at the
-    // TAB, it would name the key's parent or a sibling, with all beneath it.
-    const std::size_t end = std::min(find_first_char(line, "\r\n", start), line.size());
-    // A carriage return that ends no line of the report belongs to the key's name, and regedit would end the
-    // key line there: the line would name a parent key, with all beneath it. Such a key cannot be written.
-    if (end < line.size() && line[end] == '\r' && end + 1 < line.size()) {
-      ++tally.inexpressible;
-      continue;
-    }
-    const std::string_view path = line.substr(start, end - start);
-    // A hive alone is never removed: the report names no key of its own there.
-    if (!names_sub_key(path) || holds_any(line, skip_words)) {
-      ++tally.excluded;
-      continue;
-    }
-    if (names_loaded_hive(path)) {
-      // Listed because its hive was loaded between the snapshots, with every key in it: never removed.
-      record_loaded_hive(state, path);
-      ++tally.excluded;
-      continue;
-    }
-    if (under_loaded_hive(state, path)) {
-      ++tally.excluded;
+    std::string_view path;
+    if (!key_entry_path(rs, state, [](const run_state&, std::string_view line) { return holds_any(line, skip_words); },
+                        path)) {
       continue;
     }
     // Removing a key removes everything under it: a key under one removed already needs no probe.

@@ -209,30 +209,11 @@ void handle_keys_deleted(run_state& rs) {
   for (int handled = 0; handled < announced; ++handled) {
     if (read_report_entry(rs, entry_kind::registry) != entry_status::entry) return;
     count_entry(tally, report_section::keys_deleted);
-    if (rs.line_state.damaged()) {
-      ++tally.unsafe;  // the text is not the key's real path
-      continue;
-    }
-    const std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
-    const std::size_t start = static_cast<std::size_t>(key_start_of(line));
-    const std::size_t end = std::min(find_first_char(line, "\r\n", start), line.size());
-    if (end < line.size() && line[end] == '\r' && end + 1 < line.size()) {
-      ++tally.inexpressible;  // a CR in the key's name
-      continue;
-    }
-    const std::string_view path = line.substr(start, end - start);
-    if (!names_sub_key(path) || holds_any(line, skip_words) || excluded(rs, line)) {
-      ++tally.excluded;
-      continue;
-    }
-    if (names_loaded_hive(path)) {
-      // A hive unloaded between the snapshots, with every key in it: never created as a key of its own.
-      record_loaded_hive(state, path);
-      ++tally.excluded;
-      continue;
-    }
-    if (under_loaded_hive(state, path)) {
-      ++tally.excluded;
+    std::string_view path;
+    if (!key_entry_path(
+            rs, state,
+            [](const run_state& r, std::string_view line) { return holds_any(line, skip_words) || excluded(r, line); },
+            path)) {
       continue;
     }
     if (!resolve_missing_key(rs, path, name, created, why)) {

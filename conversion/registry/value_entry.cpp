@@ -268,6 +268,45 @@ bool under_loaded_hive(const registry_state& state, std::string_view path) {
   return false;
 }
 
+bool key_entry_path(run_state& rs, registry_state& state, bool (*passed_over)(const run_state&, std::string_view),
+                    std::string_view& path) {
+  run_tally& tally = rs.tally;
+  if (rs.line_state.damaged()) {
+    ++tally.unsafe;  // the text is not the key's real path
+    return false;
+  }
+  const std::string_view line(rs.line_buf, static_cast<std::size_t>(rs.line_len));
+  state.key_start = key_start_of(line);
+  const std::size_t start = static_cast<std::size_t>(state.key_start);
+  // Regshot escapes nothing, and a key's name may hold a TAB: the path runs to the line end. Ended at the
+  // TAB, it would name the key's parent or a sibling, with all beneath it.
+  const std::size_t end = std::min(find_first_char(line, "\r\n", start), line.size());
+  // A carriage return that ends no line of the report belongs to the key's name, and regedit would end the
+  // key line there: the line would name a parent key, with all beneath it. Such a key cannot be written.
+  if (end < line.size() && line[end] == '\r' && end + 1 < line.size()) {
+    ++tally.inexpressible;
+    return false;
+  }
+  path = line.substr(start, end - start);
+  // A hive alone is never written: the report names no key of its own there.
+  if (!names_sub_key(path) || passed_over(rs, line)) {
+    ++tally.excluded;
+    return false;
+  }
+  if (names_loaded_hive(path)) {
+    // Listed because its hive was loaded or unloaded between the snapshots, with every key in it: never a
+    // key of its own to remove or create.
+    record_loaded_hive(state, path);
+    ++tally.excluded;
+    return false;
+  }
+  if (under_loaded_hive(state, path)) {
+    ++tally.excluded;
+    return false;
+  }
+  return true;
+}
+
 bool under_recorded_key(run_state& rs, std::string_view path, bool or_same) {
   if (!rs.keys_array || rs.keys_count == 0) return false;
   registry_state& state = registry_of(rs);

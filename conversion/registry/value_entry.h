@@ -42,6 +42,13 @@ void record_loaded_hive(registry_state& state, std::string_view path);
 // one, whichever name of its hive each gives.
 bool under_loaded_hive(const registry_state& state, std::string_view path);
 
+// The key path of the current entry of "Keys added:" or "Keys deleted:" (and state.key_start), or false when the
+// entry gets no line, counted in the run's tally: text that is not the key's real path, a carriage return in
+// the key's name, a hive alone, a line that passed_over leaves (the section's skip words, its exclusions), a
+// hive loaded between the snapshots (recorded) or a key in one.
+bool key_entry_path(run_state& rs, registry_state& state, bool (*passed_over)(const run_state&, std::string_view),
+                    std::string_view& path);
+
 // The entry's key path and value name as the report gives them, for a comment line.
 std::string value_label(std::string_view line, const value_split& split);
 // Writes "; Not reset: <label> (<why>)" to the reset script, "; Not removed: <label> (<why>)" to the removal
